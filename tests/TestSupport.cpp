@@ -1,1 +1,59 @@
+#include "TestSupport.h"
+
+#include <cstdlib>
+#include <fstream>
 #include <gtest/gtest.h>
+#include <iterator>
+#include <stdexcept>
+#include <zip.h>
+
+std::string MakeZip(const std::vector<std::pair<std::string, std::string>>& entries) {
+    TTempDir dir;
+    const std::string path = (dir.Path() / "archive.zip").string();
+    int code = 0;
+    zip* archive = zip_open(path.c_str(), ZIP_CREATE | ZIP_TRUNCATE, &code);
+    if (!archive)
+        throw std::runtime_error("cannot create a test archive");
+    for (const auto& [name, content] : entries) {
+        // libzip reads the buffers when the archive is closed, so they must stay alive until then
+        zip_source_t* source = zip_source_buffer(archive, content.data(), content.size(), 0);
+        if (!source || zip_file_add(archive, name.c_str(), source, ZIP_FL_OVERWRITE) < 0)
+            throw std::runtime_error("cannot add to a test archive");
+    }
+    if (zip_close(archive) != 0)
+        throw std::runtime_error("cannot write a test archive");
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+std::string NativeDocument(const std::string& topics, const std::string& meta, const std::string& rootAttributes) {
+    return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n<!DOCTYPE corvella-mindmaps>\r\n<corvella-mindmaps " +
+           rootAttributes + "><mindmap><meta>" + meta + "</meta><topics>" + topics +
+           "</topics></mindmap></corvella-mindmaps>\r\n";
+}
+
+TTempDir::TTempDir() {
+    std::string pattern = (std::filesystem::temp_directory_path() / "cvtest-XXXXXX").string();
+    if (!mkdtemp(pattern.data()))
+        throw std::runtime_error("cannot create a temporary folder");
+    FPath = pattern;
+}
+
+TTempDir::~TTempDir() {
+    std::error_code ignored;
+    std::filesystem::remove_all(FPath, ignored);
+}
+
+std::string TTempDir::Write(const std::string& name, const std::string& bytes) const {
+    const std::string path = (FPath / name).string();
+    std::ofstream out(path, std::ios::binary);
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    return path;
+}
+
+TGermanLocale::TGermanLocale() {
+    FPrevious = std::setlocale(LC_ALL, nullptr);
+    FActive = std::setlocale(LC_ALL, "de_DE.UTF-8") != nullptr;
+}
+
+TGermanLocale::~TGermanLocale() { std::setlocale(LC_ALL, FPrevious.c_str()); }

@@ -1,1 +1,605 @@
-// placeholder
+#include "formats/CVFilers.h"
+
+#include "formats/XMLFilers.h"
+#include "platform/CVStrings.h"
+#include "platform/Guids.h"
+
+#include <array>
+#include <cmath>
+#include <glib.h>
+
+namespace {
+
+constexpr std::string_view kRootName = "corvella-mindmaps";
+
+template <typename TEnum, std::size_t N>
+bool LookupKeyword(const std::array<std::string_view, N>& names, std::string_view name, TEnum& value) {
+    for (std::size_t i = 0; i < N; ++i)
+        if (SameText(names[i], name)) {
+            value = static_cast<TEnum>(i);
+            return true;
+        }
+    return false;
+}
+
+template <std::size_t N> std::string_view KeywordOf(const std::array<std::string_view, N>& names, std::size_t i) {
+    return i < N ? names[i] : names[0];
+}
+
+constexpr std::array<std::string_view, 4> kCheckboxModes = {"", "checkbox", "progress", "roll-up-progress"};
+constexpr std::array<std::string_view, 3> kAutoNumberings = {"disabled", "inside", "below"};
+constexpr std::array<std::string_view, 3> kTextFormats = {"md1", "plain", "rtf1"};
+constexpr std::array<std::string_view, 3> kConnectionStyles = {"centered", "baseline", "left-right"};
+constexpr std::array<std::string_view, 7> kElementKinds = {"",         "node",           "image",     "text",
+                                                           "crosslink", "parent-relation", "node-group"};
+constexpr std::array<std::string_view, 9> kLegacyDirections = {"auto",    "right",  "left",       "top",   "top-ltr",
+                                                               "top-rtl", "bottom", "bottom-rtl", "manual"};
+
+enum TLegacyDirection : std::uint8_t {
+    ldlAuto,
+    ldlRight,
+    ldlLeft,
+    ldlTop,
+    ldlTopLtr,
+    ldlTopRtl,
+    ldlBottom,
+    ldlBottomRtl,
+    ldlManual,
+};
+
+TCvmxGenerator GeneratorFromName(std::string_view name) {
+    constexpr std::array<std::string_view, 5> names = {"CorvellaOSX", "CorvellaOSXN", "CorvellaTouch",
+                                                       "CorvellaWin32", "CorvellaAndroid"};
+    for (std::size_t i = 0; i < names.size(); ++i)
+        if (SameText(names[i], name))
+            return static_cast<TCvmxGenerator>(i + 1);
+    return cgUnknown;
+}
+
+// Layout options of a topic written in the older attribute form, converted to today's options.
+TLayoutOptions ConvertLegacyLayout(TNestedLayoutMode mode, TLegacyDirection legacy) {
+    TLayoutOptions options = TLayoutOptions::ForMode(mode);
+    switch (mode) {
+    case nlmStrictHorizontal:
+        if (legacy == ldlRight)
+            options.Direction = ldRight;
+        else if (legacy == ldlLeft)
+            options.Direction = ldLeft;
+        else if (legacy == ldlManual)
+            options.Direction = ldManual;
+        else if (legacy == ldlAuto)
+            options.Direction = ldAuto;
+        break;
+    case nlmStrictVertical:
+        if (legacy == ldlTop)
+            options.Direction = ldTop;
+        else if (legacy == ldlBottom)
+            options.Direction = ldBottom;
+        else if (legacy == ldlManual)
+            options.Direction = ldManual;
+        else if (legacy == ldlAuto)
+            options.Direction = ldAuto;
+        break;
+    case nlmList:
+        if (legacy == ldlAuto) {
+            options.Flow = lfAuto;
+        } else if (legacy == ldlLeft) {
+            options.Flow = lfRtl;
+        } else if (legacy == ldlTopLtr) {
+            options.Direction = ldTop;
+        } else if (legacy == ldlTopRtl) {
+            options.Direction = ldTop;
+            options.Flow = lfRtl;
+        }
+        break;
+    case nlmTopDown:
+        if (legacy == ldlTop) {
+            options.Direction = ldTop;
+        } else if (legacy == ldlTopRtl) {
+            options.Direction = ldTop;
+            options.Flow = lfRtl;
+        } else if (legacy == ldlBottomRtl) {
+            options.Flow = lfRtl;
+        }
+        break;
+    case nlmHLinear:
+        if (legacy == ldlAuto) {
+            options.Direction = ldAlternatingCompact;
+        } else if (legacy == ldlRight) {
+            options.Direction = ldAlternating;
+        } else if (legacy == ldlTop) {
+            options.Direction = ldTop;
+        } else if (legacy == ldlBottom) {
+            options.Direction = ldBottom;
+            options.Flow = lfRtl;
+        }
+        break;
+    default:
+        break;
+    }
+    return options;
+}
+
+// A document guid names files, so it must be printable and free of characters that file names forbid.
+bool IsValidDocumentGuid(std::string_view guid) {
+    if (Trim(guid).empty())
+        return false;
+    for (char c : guid) {
+        const auto u = static_cast<unsigned char>(c);
+        if (u < 0x20 || std::string_view("\"*/:<>?\\|").find(c) != std::string_view::npos)
+            return false;
+    }
+    return true;
+}
+
+constexpr int kDateBase = 693594; // g_date_get_julian of 1899-12-30
+
+} // namespace
+
+// ---------------------------------------------------------------------------------------------------------------
+// Shared vocabulary
+
+std::string EscapeTopicText(std::string_view text) {
+    std::string result;
+    result.reserve(text.size());
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        if (c == '\r') {
+            if (i + 1 < text.size() && text[i + 1] == '\n')
+                ++i;
+            result += "\\N";
+        } else if (c == '\n') {
+            result += "\\N";
+        } else if (c == '\\') {
+            result += "\\\\";
+        } else {
+            result += c;
+        }
+    }
+    return result;
+}
+
+std::string UnescapeTopicText(std::string_view text) {
+    std::string result;
+    result.reserve(text.size());
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        if (c == '\v')
+            continue;
+        if (c != '\\' || i + 1 == text.size()) {
+            result += c; // a lone backslash at the very end stays
+            continue;
+        }
+        const char next = text[++i];
+        if (next == 'N')
+            result += '\r';
+        else if (next == 'L')
+            result += '\n';
+        else if (next != '\v')
+            result += next;
+    }
+    return result;
+}
+
+bool ReadColorElement(const TXMLElement& parent, std::string_view name, TColor& color) {
+    const TXMLElement* element = parent.FindChild(name);
+    if (!element || element->Kind() != xekElement)
+        return false;
+    const int r = element->GetInt("r", -1);
+    const int g = element->GetInt("g", -1);
+    const int b = element->GetInt("b", -1);
+    if (r == -1 || g == -1 || b == -1) {
+        if (!element->GetBool("none", false))
+            return false;
+        color = clNone;
+        return true;
+    }
+    color = RGBColor(static_cast<unsigned>(r), static_cast<unsigned>(g), static_cast<unsigned>(b));
+    return true;
+}
+
+void WriteColorElement(TXMLElement& parent, std::string_view name, TColor color) {
+    if (color == clDefault)
+        return;
+    TXMLElement* element = parent.AddChild(name);
+    if (color == clNone) {
+        element->SetBool("none", true);
+        return;
+    }
+    element->SetInt("r", static_cast<int>(RedOf(color)));
+    element->SetInt("g", static_cast<int>(GreenOf(color)));
+    element->SetInt("b", static_cast<int>(BlueOf(color)));
+}
+
+bool ParseDocumentDate(std::string_view text, double& days) {
+    std::array<int, 3> parts{};
+    std::size_t count = 0;
+    while (true) {
+        const std::size_t dash = text.find('-');
+        if (count == parts.size())
+            return false;
+        const auto value = ParseInt(text.substr(0, dash));
+        if (!value)
+            return false;
+        parts[count++] = *value;
+        if (dash == std::string_view::npos)
+            break;
+        text.remove_prefix(dash + 1);
+    }
+    if (count != 3)
+        return false;
+    const int day = parts[0], month = parts[1], year = parts[2];
+    if (day < 1 || day > 31 || month < 1 || month > 12 || year < 1 || year > 9999 ||
+        !g_date_valid_dmy(static_cast<GDateDay>(day), static_cast<GDateMonth>(month),
+                          static_cast<GDateYear>(year)))
+        return false;
+    GDate date;
+    g_date_clear(&date, 1);
+    g_date_set_dmy(&date, static_cast<GDateDay>(day), static_cast<GDateMonth>(month), static_cast<GDateYear>(year));
+    days = static_cast<double>(static_cast<long>(g_date_get_julian(&date)) - kDateBase);
+    return true;
+}
+
+std::string FormatDocumentDate(double days) {
+    const long julian = static_cast<long>(std::floor(days)) + kDateBase;
+    if (!std::isfinite(days) || julian < 1 || julian > 3652059) // 9999-12-31
+        return {};
+    GDate date;
+    g_date_clear(&date, 1);
+    g_date_set_julian(&date, static_cast<guint32>(julian));
+    return Format("%.2d-%.2d-%.4d", g_date_get_day(&date), static_cast<int>(g_date_get_month(&date)),
+                  g_date_get_year(&date));
+}
+
+std::string_view CheckboxModeName(TCheckboxMode mode) { return KeywordOf(kCheckboxModes, mode); }
+bool TryCheckboxModeFromName(std::string_view name, TCheckboxMode& mode) {
+    return LookupKeyword(kCheckboxModes, name, mode);
+}
+std::string_view AutoNumberingName(TAutoNumbering value) { return KeywordOf(kAutoNumberings, value); }
+bool TryAutoNumberingFromName(std::string_view name, TAutoNumbering& value) {
+    return LookupKeyword(kAutoNumberings, name, value);
+}
+std::string_view TextFormatName(TTextFormat format) { return KeywordOf(kTextFormats, format); }
+bool TryTextFormatFromName(std::string_view name, TTextFormat& format) {
+    return LookupKeyword(kTextFormats, name, format);
+}
+std::string_view ConnectionStyleName(TConnectionStyle style) { return KeywordOf(kConnectionStyles, style); }
+bool TryConnectionStyleFromName(std::string_view name, TConnectionStyle& style) {
+    return LookupKeyword(kConnectionStyles, name, style);
+}
+std::string_view ElementKindName(TElementKind kind) { return KeywordOf(kElementKinds, kind); }
+bool TryElementKindFromName(std::string_view name, TElementKind& kind) {
+    return LookupKeyword(kElementKinds, name, kind);
+}
+
+// ---------------------------------------------------------------------------------------------------------------
+// Reader base
+
+TMindMapNode* TCVMindMapReaderBase::NewTopic() { return FMap->NewTopic({0, 0}, true); }
+
+TCrossLink* TCVMindMapReaderBase::NewCrossLink(TMindMapNode* source, TMindMapNode* target) {
+    return FMap->NewCrossLink(source, target);
+}
+
+TNodeGroup* TCVMindMapReaderBase::NewGroup(const std::vector<TMindMapNode*>& members) {
+    return FMap->NewGroup(members);
+}
+
+void TCVMindMapReaderBase::LinkParents(int from, const std::vector<int>& parentIndex) {
+    const int count = static_cast<int>(parentIndex.size());
+    // Walk up from every topic once; a walk that meets itself has found a cycle, and the reference that closes
+    // it is dropped. Every topic is walked over at most once, so this is linear.
+    std::vector<int> effective(parentIndex);
+    enum : std::uint8_t { sNew, sOnPath, sDone };
+    std::vector<std::uint8_t> state(static_cast<std::size_t>(count), sNew);
+    std::vector<int> path;
+    for (int start = 0; start < count; ++start) {
+        path.clear();
+        int i = start;
+        while (i >= 0 && state[static_cast<std::size_t>(i)] == sNew) {
+            state[static_cast<std::size_t>(i)] = sOnPath;
+            path.push_back(i);
+            const int p = effective[static_cast<std::size_t>(i)] - from;
+            const bool inPass = p >= 0 && p < count;
+            if (inPass && state[static_cast<std::size_t>(p)] == sOnPath) {
+                effective[static_cast<std::size_t>(i)] = -1;
+                break;
+            }
+            i = inPass ? p : -1;
+        }
+        for (int k : path)
+            state[static_cast<std::size_t>(k)] = sDone;
+    }
+    for (int i = 0; i < count; ++i) {
+        const int p = effective[static_cast<std::size_t>(i)];
+        if (p < 0 || p >= FMap->TopicCount() || p == from + i)
+            continue;
+        TMindMapNode* topic = FMap->TopicAt(from + i);
+        TMindMapNode* parent = FMap->TopicAt(p);
+        if (p < from && topic->IsAncestorOf(parent))
+            continue; // only topics of an earlier pass can be checked this way, and they are few
+        topic->FParent = parent;
+        parent->FChildren.push_back(topic);
+    }
+    FMap->InvalidateLevels();
+    FMap->InvalidateNumbering();
+}
+
+void TCVMindMapReaderBase::FinishTopics(int from) {
+    for (int i = from; i < FMap->TopicCount(); ++i) {
+        TMindMapNode* topic = FMap->TopicAt(i);
+        topic->FinishLoading();
+        // word wrap of the stored width is applied once the text measurement exists
+        if (!topic->Parent() && topic->Hidden()) {
+            topic->FHidden = false;
+            topic->FVisible = true;
+        }
+        topic->MarkDerivedDataDirty();
+    }
+}
+
+std::vector<TMindMapNode*> TCVMindMapWriterBase::Roots(bool selectedBranchesOnly) const {
+    if (selectedBranchesOnly)
+        return FMap->GetSelectedRootNodes();
+    return FMap->CentralThemes();
+}
+
+// ---------------------------------------------------------------------------------------------------------------
+// Native reader
+
+TXMLMindMapReader::TXMLMindMapReader(TMindMap& map, const std::string& text) : TCVMindMapReaderBase(map) {
+    TXMLFiler::LoadFromString(text, FDocument);
+}
+
+void TCvmxMindMapReader::Read() {
+    const TXMLElement* root = Document().RootElement();
+    if (!root || !root->IsElementNamed(kRootName)) {
+        Abort();
+        return;
+    }
+    FDocVersion = root->GetInt("doc-version", 1);
+    Map().Info().DocVersion = FDocVersion;
+    FGenerator = FDocVersion < 2 ? cgWin32 : GeneratorFromName(root->GetString("generator"));
+    FCoordinateFactor = FGenerator == cgOSX ? 4.0 / 3.0 : 1.0;
+    if (FGenerator != cgTouch && FGenerator != cgAndroid && !SameText(Document().Name(), kRootName)) {
+        Abort();
+        return;
+    }
+    const TXMLElement* mindmap = root->FindChild("mindmap");
+    if (!mindmap || mindmap->Kind() != xekElement) {
+        Abort();
+        return;
+    }
+    const TXMLElement* meta = mindmap->FindChild("meta");
+    ReadMeta(meta);
+    const int first = Map().TopicCount();
+    ReadTopics(mindmap->FindChild("topics"));
+    FinishTopics(first);
+    RebuildCentralThemes();
+    ReadMainCentralTheme(meta);
+    ReadSelection(meta);
+}
+
+std::string TCvmxMindMapReader::ReadText(const TXMLElement& element, std::string_view name) const {
+    // topic texts went through one entity encoding more than the XML needs
+    std::string text = DecodeEntities(element.GetString(name));
+    return FDocVersion > 1 ? UnescapeTopicText(text) : text;
+}
+
+void TCvmxMindMapReader::ReadMeta(const TXMLElement* meta) {
+    TMindMap& map = Map();
+    const TXMLElement* guidElement = meta ? meta->FindChild("guid") : nullptr;
+    const std::string guid = guidElement ? guidElement->GetString("guid") : std::string();
+    map.Info().Guid = IsValidDocumentGuid(guid) ? guid : NewDocumentGuid();
+    if (!meta)
+        return;
+    if (const TXMLElement* title = meta->FindChild("title"); title && title->GetBool("customized", false)) {
+        const std::string text = title->GetString("text");
+        map.SetTitle(FDocVersion > 1 ? UnescapeTopicText(text) : text);
+    }
+    if (const TXMLElement* style = meta->FindChild("style"))
+        if (const TXMLElement* attributes = style->FindChild("mindmap"))
+            ReadMapAttributes(attributes);
+    TAutoNumbering numbering = anDisabled;
+    if (const TXMLElement* element = meta->FindChild("auto-numbering"))
+        TryAutoNumberingFromName(element->GetString("style"), numbering);
+    map.SetAutoNumbering(numbering);
+    const TXMLElement* rollUp = meta->FindChild("auto-roll-up");
+    map.SetAutoRollUp(rollUp && rollUp->GetBool("enabled", false));
+    if (const TXMLElement* scroll = meta->FindChild("scrollstate"); scroll && FGenerator == cgWin32) {
+        TViewState state;
+        state.Zoom = scroll->GetInt("zoom", 100);
+        const double x = scroll->GetFloat("x", NAN);
+        const double y = scroll->GetFloat("y", NAN);
+        state.Valid = std::isfinite(x) && std::isfinite(y) && std::fabs(x) < 2e9 && std::fabs(y) < 2e9;
+        if (state.Valid) {
+            state.X = static_cast<int>(RoundHalfEven(x));
+            state.Y = static_cast<int>(RoundHalfEven(y));
+        }
+        map.SetViewState(state);
+    }
+}
+
+void TCvmxMindMapReader::ReadMapAttributes(const TXMLElement* element) {
+    TMapAttributes& attributes = Map().MapAttributes();
+    if (element->HasAttribute("connection-style")) {
+        TConnectionStyle style;
+        if (TryConnectionStyleFromName(element->GetString("connection-style"), style)) {
+            attributes.ConnectionStyle = style;
+            attributes.HasConnectionStyle = true;
+        }
+    } else if (element->HasAttribute("natural-paths")) {
+        attributes.ConnectionStyle = element->GetBool("natural-paths", false) ? csBaseline : csCentered;
+        attributes.HasConnectionStyle = true;
+    }
+    attributes.HasBackgroundColor = ReadColorElement(*element, "backgroundcolor", attributes.BackgroundColor);
+    if (element->HasAttribute("background-pattern")) {
+        const std::string pattern = element->GetString("background-pattern");
+        attributes.BackgroundPattern = SameText(pattern, "nil") ? std::string() : pattern;
+        attributes.HasBackgroundPattern = true;
+    }
+    attributes.HasCheckboxColor = ReadColorElement(*element, "checkbox-color", attributes.CheckboxColor);
+    attributes.HasNoteIndicatorColor =
+        ReadColorElement(*element, "note-indicator-color", attributes.NoteIndicatorColor);
+}
+
+void TCvmxMindMapReader::ReadTopics(const TXMLElement* topics) {
+    if (!topics)
+        return;
+    const int first = Map().TopicCount();
+    std::vector<int> parentIds;
+    for (int i = 0; i < topics->ChildCount(); ++i) {
+        const TXMLElement& element = *topics->Child(i);
+        if (!element.IsElementNamed("topic"))
+            continue;
+        TMindMapNode* topic = NewTopic();
+        const int id = element.GetInt("id", -1);
+        FTopicsById.try_emplace(id, topic);
+        parentIds.push_back(element.GetInt("parent", -1));
+        ReadTopic(element, *topic);
+    }
+    // parents are found by reader id once every topic exists; an unknown id makes a central theme
+    std::vector<int> parentIndex(parentIds.size(), -1);
+    std::unordered_map<const TMindMapNode*, int> indexOf;
+    indexOf.reserve(parentIds.size());
+    for (std::size_t i = 0; i < parentIds.size(); ++i)
+        indexOf.emplace(Map().TopicAt(first + static_cast<int>(i)), first + static_cast<int>(i));
+    for (std::size_t i = 0; i < parentIds.size(); ++i)
+        if (const TMindMapNode* parent = TopicById(parentIds[i]))
+            parentIndex[i] = indexOf.at(parent);
+    LinkParents(first, parentIndex);
+}
+
+void TCvmxMindMapReader::ReadTopic(const TXMLElement& element, TMindMapNode& topic) {
+    topic.SetGuid(element.GetString("guid"));
+    TTextFormat format = tfMarkdown;
+    TryTextFormatFromName(element.GetString("textfmt"), format);
+    topic.SetText(ReadText(element, "text"), format);
+    topic.SetPosition({element.GetFloat("x", 0) * FCoordinateFactor, element.GetFloat("y", 0) * FCoordinateFactor});
+    ReadLayout(element, topic);
+    if (element.HasAttribute("wrap"))
+        topic.SetWrapWidth(element.GetInt("wrap", -1));
+
+    topic.SetCollapsed(element.GetBool("collapsed", false));
+    topic.SetOutlineCollapsed(element.GetBool("outline-collapsed", false));
+    topic.SetHidden(element.GetBool("hidden", false));
+
+    TCheckboxMode mode = cbmNone;
+    TryCheckboxModeFromName(element.GetString("checkbox-mode"), mode);
+    if (mode != cbmNone) {
+        topic.SetCheckboxMode(mode);
+        const int progress = element.GetInt("progress", -1);
+        if (progress >= 0)
+            topic.SetProgress(progress);
+    } else if (element.GetBool("checkbox", false)) {
+        topic.SetCheckboxMode(cbmCheckbox);
+        if (element.GetBool("checked", false))
+            topic.SetProgress(100);
+    }
+
+    double date = 0;
+    if (ParseDocumentDate(element.GetString("date"), date))
+        topic.SetDate(true, date);
+
+    if (const TXMLElement* memo = element.FindChild("voice-memo"))
+        topic.SetVoiceMemo(memo->GetString("link"));
+
+    int palette = element.GetInt("palette", 0);
+    if (palette == 0)
+        palette = element.GetInt("colorinfo", 0);
+    topic.SetPaletteIndex(palette < 0 ? 0 : palette);
+
+    if (const TXMLElement* relation = element.FindChild("parent-relation"))
+        topic.ParentRelation().SetGuid(relation->GetString("guid"));
+
+    if (const TXMLElement* note = element.FindChild("note")) {
+        TTextFormat noteFormat = tfPlain;
+        TryTextFormatFromName(note->GetString("textfmt"), noteFormat);
+        topic.SetNote(note->GetText(), noteFormat);
+    }
+}
+
+void TCvmxMindMapReader::ReadLayout(const TXMLElement& element, TMindMapNode& topic) {
+    if (const TXMLElement* layout = element.FindChild("layout"); layout && layout->Kind() == xekElement) {
+        TNestedLayoutMode mode = nlmParent;
+        TryLayoutModeFromName(layout->GetString("mode"), mode);
+        TLayoutOptions options = TLayoutOptions::ForMode(mode);
+        TryLayoutDirectionFromName(layout->GetString("direction"), options.Direction);
+        TryLayoutFlowFromName(layout->GetString("flow"), options.Flow);
+        topic.SetLayoutOptions(&options);
+        return;
+    }
+    TNestedLayoutMode mode = nlmParent;
+    TryLayoutModeFromName(element.GetString("layout"), mode);
+    if (mode <= nlmFree)
+        return;
+    TLegacyDirection legacy = (mode == nlmTopDown || mode == nlmMatrix) ? ldlBottom : ldlAuto;
+    LookupKeyword(kLegacyDirections, element.GetString("layout-direction"), legacy);
+    const TLayoutOptions options = ConvertLegacyLayout(mode, legacy);
+    topic.SetLayoutOptions(&options);
+}
+
+TMindMapNode* TCvmxMindMapReader::TopicById(int id) const {
+    const auto it = FTopicsById.find(id);
+    return it == FTopicsById.end() ? nullptr : it->second;
+}
+
+void TCvmxMindMapReader::ReadMainCentralTheme(const TXMLElement* meta) {
+    int id = 0;
+    if (meta)
+        if (const TXMLElement* element = meta->FindChild("main-centraltheme"))
+            id = element->GetInt("id", 0);
+    if (TMindMapNode* topic = TopicById(id); topic && !topic->Parent())
+        Map().SetMainCentralTheme(topic);
+}
+
+void TCvmxMindMapReader::ReadSelection(const TXMLElement* meta) {
+    const TXMLElement* selection = meta ? meta->FindChild("selection") : nullptr;
+    if (!selection)
+        return;
+    TMindMap& map = Map();
+    if (TMindMapElement* element = map.FindElementByGuid(selection->GetString("guid"))) {
+        map.Select(element);
+        return;
+    }
+    const int id = selection->GetInt("id", -1);
+    TMindMapNode* topic = id < 0 ? nullptr : TopicById(id);
+    if (!topic)
+        return;
+    TElementKind kind = ekNone;
+    TryElementKindFromName(selection->GetString("type"), kind);
+    const auto crossLinkTo = [&](TMindMapNode* other) -> TCrossLink* {
+        for (int i = 0; i < map.RelationCount(); ++i)
+            if (map.RelationAt(i)->Connects(topic, other))
+                return map.RelationAt(i);
+        return nullptr;
+    };
+    TMindMapElement* chosen = topic;
+    if (kind == ekImage || kind == ekText) {
+        TCompositeElement* container = topic;
+        const std::string containerType = selection->GetString("container-type");
+        if (SameText(containerType, "crosslink"))
+            container = crossLinkTo(TopicById(selection->GetInt("source", -1)));
+        else if (SameText(containerType, "parent-relation"))
+            container = &topic->ParentRelation();
+        const int index = selection->HasAttribute("child-index") ? selection->GetInt("child-index", -1)
+                                                                 : selection->GetInt("image", -1);
+        if (container)
+            if (TContainedElement* contained = container->ContainedAt(index))
+                chosen = contained;
+    } else if (kind == ekCrossLink) {
+        if (TCrossLink* link = crossLinkTo(TopicById(selection->GetInt("source", -1))))
+            chosen = link;
+    } else if (kind == ekParentRelation) {
+        chosen = &topic->ParentRelation();
+    }
+    map.Select(chosen);
+}
+
+std::unique_ptr<TCVMindMapReaderBase> CreateMindMapReader(TMindMap& map, const std::string& text, int kind) {
+    if (text.empty())
+        return std::make_unique<TNullMindMapReader>(map);
+    if (kind == 0 || kind == 1)
+        return std::make_unique<TCvmxMindMapReader>(map, text);
+    return std::make_unique<TNullMindMapReader>(map);
+}

@@ -1,1 +1,1008 @@
-// placeholder
+#include "model/CVMindMaps.h"
+
+#include "formats/CVFilers.h"
+#include "platform/AppErrors.h"
+#include "platform/CVStrings.h"
+#include "platform/Guids.h"
+
+#include <algorithm>
+#include <cmath>
+#include <glib.h>
+#include <unordered_set>
+
+namespace {
+
+constexpr char32_t kLineSeparator = 0x2028;
+
+// Plain text of a topic or free text as measured, painted, searched and shown in the outline. Markup is not
+// parsed yet: every format shows its text as stored.
+std::string PlainTextOf(const std::string& text, TTextFormat) { return text; }
+
+// The user's short date format for days since 1899-12-30; empty for dates the calendar cannot show.
+std::string ShortDateText(double days) {
+    if (!std::isfinite(days) || std::fabs(days) > 3.0e6)
+        return {};
+    GDate* date = g_date_new_dmy(30, G_DATE_DECEMBER, 1899);
+    const auto whole = static_cast<long>(std::floor(days));
+    if (whole >= 0)
+        g_date_add_days(date, static_cast<guint>(whole));
+    else
+        g_date_subtract_days(date, static_cast<guint>(-whole));
+    std::string result;
+    if (g_date_valid(date)) {
+        GDateTime* dateTime = g_date_time_new_local(g_date_get_year(date), g_date_get_month(date),
+                                                    g_date_get_day(date), 0, 0, 0);
+        if (dateTime) {
+            if (gchar* text = g_date_time_format(dateTime, "%x")) {
+                result = text;
+                g_free(text);
+            }
+            g_date_time_unref(dateTime);
+        }
+    }
+    g_date_free(date);
+    return result;
+}
+
+} // namespace
+
+std::string NormalizeTopicText(const std::string& text) {
+    std::string result;
+    result.reserve(text.size());
+    for (std::size_t pos = 0; pos < text.size();) {
+        const std::size_t start = pos;
+        const char32_t c = NextCodePoint(text, pos);
+        if (c == '\r') {
+            if (pos < text.size() && text[pos] == '\n')
+                ++pos;
+            result += '\r';
+        } else if (c == '\n' || c == kLineSeparator) {
+            result += '\r';
+        } else if (c < 0x20) {
+            result += ' ';
+        } else {
+            result.append(text, start, pos - start);
+        }
+    }
+    return result;
+}
+
+// ---------------------------------------------------------------------------------------------------------------
+// Elements
+
+const std::string& TMindMapElement::Guid() {
+    if (FGuid.empty()) {
+        FGuid = NewElementGuid();
+        FMap->SetModified(true);
+    }
+    return FGuid;
+}
+
+void TContainedElement::SetOffset(TFloatPoint offset) {
+    if (offset.X == FOffset.X && offset.Y == FOffset.Y)
+        return;
+    FOffset = offset;
+    FOwner->ContainedChanged(*this);
+}
+
+bool TContainedElement::IsVisible() const { return FOwner->IsVisible(); }
+
+TFloatPoint TContainedElement::GetPosition() const {
+    const TFloatPoint origin = FOwner->GetPosition();
+    return {origin.X + FOffset.X, origin.Y + FOffset.Y};
+}
+
+void TContainedElement::SetPosition(TFloatPoint position) {
+    const TFloatPoint origin = FOwner->GetPosition();
+    SetOffset({position.X - origin.X, position.Y - origin.Y});
+}
+
+TFloatRect TContainedElement::GetBounds() const {
+    const TFloatPoint centre = GetPosition();
+    const TFloatPoint size = DisplaySize();
+    return {centre.X - size.X / 2, centre.Y - size.Y / 2, size.X, size.Y};
+}
+
+bool TContainedElement::HitTest(TFloatPoint point) const {
+    const TFloatRect r = GetBounds();
+    return point.X >= r.Left && point.X <= r.Left + r.Width && point.Y >= r.Top && point.Y <= r.Top + r.Height;
+}
+
+void TMindMapImage::CollectImageNames(std::vector<std::string>& names) const {
+    if (!FName.empty())
+        names.push_back(FName);
+    if (!FThumbnail.empty())
+        names.push_back(FThumbnail);
+}
+
+void TMindMapImage::SetName(std::string name, std::string thumbnail) {
+    FName = std::move(name);
+    FThumbnail = std::move(thumbnail);
+    Owner().ContainedChanged(*this);
+}
+
+void TMindMapText::SetText(const std::string& text, TTextFormat format) {
+    const std::string normalized = Trim(NormalizeTopicText(text));
+    if (normalized == FText && format == FTextFormat)
+        return;
+    FText = normalized;
+    FTextFormat = format;
+    FPlainText = PlainTextOf(FText, FTextFormat);
+    Owner().ContainedChanged(*this);
+}
+
+TCompositeElement::~TCompositeElement() = default;
+
+TContainedElement* TCompositeElement::ContainedAt(int index) const {
+    if (index < 0 || index >= ContainedCount())
+        return nullptr;
+    return FContained[static_cast<std::size_t>(index)].get();
+}
+
+int TCompositeElement::IndexOfContained(const TContainedElement* element) const {
+    for (std::size_t i = 0; i < FContained.size(); ++i)
+        if (FContained[i].get() == element)
+            return static_cast<int>(i);
+    return -1;
+}
+
+TMindMapImage* TCompositeElement::AddImage(std::string name, std::string thumbnail) {
+    auto image = std::make_unique<TMindMapImage>(Map(), *this);
+    TMindMapImage* result = image.get();
+    FContained.push_back(std::move(image));
+    result->SetName(std::move(name), std::move(thumbnail));
+    PlaceContained(*result);
+    return result;
+}
+
+TMindMapText* TCompositeElement::AddText(const std::string& text, TTextFormat format) {
+    auto element = std::make_unique<TMindMapText>(Map(), *this);
+    TMindMapText* result = element.get();
+    FContained.push_back(std::move(element));
+    result->SetText(text, format);
+    PlaceContained(*result);
+    return result;
+}
+
+void TCompositeElement::PlaceContained(TContainedElement& element) { element.SetOffset({0, 0}); }
+
+void TCompositeElement::ContainedChanged(TContainedElement& element) {
+    Map().MarkDecorationsDirty();
+    Map().NotifyElementChanged(&element);
+}
+
+bool TMindMapRelation::IsVisible() const {
+    const TMindMapNode* source = Source();
+    const TMindMapNode* target = Target();
+    return source && target && source->IsVisible() && target->IsVisible();
+}
+
+TFloatPoint TMindMapRelation::GetPosition() const {
+    const TMindMapNode* source = Source();
+    const TMindMapNode* target = Target();
+    if (source && target) {
+        const TFloatPoint a = source->GetPosition();
+        const TFloatPoint b = target->GetPosition();
+        return {(a.X + b.X) / 2, (a.Y + b.Y) / 2};
+    }
+    if (source)
+        return source->GetPosition();
+    if (target)
+        return target->GetPosition();
+    return {};
+}
+
+TMindMapNode* TParentRelation::Source() const { return FTopic->Parent(); }
+
+bool TParentRelation::IsVisible() const {
+    const TMindMapNode* parent = FTopic->Parent();
+    return parent && parent->IsVisible() && !parent->Collapsed();
+}
+
+bool TCrossLink::Connects(const TMindMapNode* a, const TMindMapNode* b) const {
+    return (FSource == a && FTarget == b) || (FSource == b && FTarget == a);
+}
+
+void TNodeGroup::AddMember(TMindMapNode* topic) {
+    if (topic && std::find(FMembers.begin(), FMembers.end(), topic) == FMembers.end())
+        FMembers.push_back(topic);
+}
+
+void TNodeGroup::RemoveMember(TMindMapNode* topic) { std::erase(FMembers, topic); }
+
+// ---------------------------------------------------------------------------------------------------------------
+// Topics
+
+TMindMapNode::TMindMapNode(TMindMap& map, TFloatPoint position, bool loading)
+    : TCompositeElement(map), FParentRelation(std::make_unique<TParentRelation>(map, *this)), FPosition(position),
+      FLoading(loading) {}
+
+TMindMapNode::~TMindMapNode() = default;
+
+void TMindMapNode::SetPosition(TFloatPoint position) {
+    if (position.X == FPosition.X && position.Y == FPosition.Y)
+        return;
+    FPosition = position;
+    if (!FLoading)
+        Map().RequestLayout();
+}
+
+TFloatRect TMindMapNode::GetBounds() const {
+    return {FPosition.X - FSize.X / 2, FPosition.Y - FSize.Y / 2, FSize.X, FSize.Y};
+}
+
+void TMindMapNode::CollectImageNames(std::vector<std::string>& names) const {
+    for (int i = 0; i < ContainedCount(); ++i)
+        ContainedAt(i)->CollectImageNames(names);
+}
+
+void TMindMapNode::PlaceContained(TContainedElement& element) {
+    // a new element sits centred above the topic
+    const TFloatPoint size = element.DisplaySize();
+    element.SetOffset({0, -(FSize.Y / 2 + size.Y / 2 + 8)});
+}
+
+int TMindMapNode::IndexInParent() const {
+    const std::vector<TMindMapNode*>& siblings = FParent ? FParent->FChildren : Map().CentralThemes();
+    const auto it = std::find(siblings.begin(), siblings.end(), this);
+    return it == siblings.end() ? -1 : static_cast<int>(it - siblings.begin());
+}
+
+TMindMapNode* TMindMapNode::PreviousSibling() const {
+    const int index = IndexInParent();
+    if (index <= 0)
+        return nullptr;
+    const std::vector<TMindMapNode*>& siblings = FParent ? FParent->FChildren : Map().CentralThemes();
+    return siblings[static_cast<std::size_t>(index - 1)];
+}
+
+bool TMindMapNode::IsLastSibling() const {
+    const std::vector<TMindMapNode*>& siblings = FParent ? FParent->FChildren : Map().CentralThemes();
+    return !siblings.empty() && siblings.back() == this;
+}
+
+int TMindMapNode::Level() const {
+    if (!Map().FLevelsValid)
+        Map().UpdateLevels();
+    return FLevel;
+}
+
+void TMindMapNode::CollectBranch(std::vector<TMindMapNode*>& list) {
+    // iterative: a branch can be a chain of many thousand topics
+    std::vector<TMindMapNode*> stack{this};
+    while (!stack.empty()) {
+        TMindMapNode* topic = stack.back();
+        stack.pop_back();
+        list.push_back(topic);
+        for (auto it = topic->FChildren.rbegin(); it != topic->FChildren.rend(); ++it)
+            stack.push_back(*it);
+    }
+}
+
+bool TMindMapNode::IsAncestorOf(const TMindMapNode* topic) const {
+    for (const TMindMapNode* p = topic ? topic->FParent : nullptr; p; p = p->FParent)
+        if (p == this)
+            return true;
+    return false;
+}
+
+void TMindMapNode::RemoveChild(TMindMapNode* child) {
+    std::erase(FChildren, child);
+    if (FChildren.empty() && !FLoading) {
+        FCollapsed = false;
+        FOutlineCollapsed = false;
+    }
+}
+
+bool TMindMapNode::SetParent(TMindMapNode* parent) {
+    if (parent == FParent)
+        return true;
+    if (parent == this || IsAncestorOf(parent))
+        return false;
+    const int oldLevel = FParent ? (FParent->FParent ? 2 : 1) : 0;
+    if (FParent)
+        FParent->RemoveChild(this);
+    FParent = parent;
+    if (parent)
+        parent->FChildren.push_back(this);
+    TMindMap& map = Map();
+    map.InvalidateLevels();
+    map.InvalidateNumbering();
+    map.RequestRollUp();
+    if (!FLoading) {
+        // a branch that changes level loses the palette entries that belonged to its old place
+        if (oldLevel == 0 && parent) {
+            FPaletteIndex = 0;
+            for (TMindMapNode* child : FChildren)
+                child->FPaletteIndex = 0;
+        } else if (oldLevel == 1) {
+            FPaletteIndex = 0;
+        }
+        if (!parent)
+            FHidden = false;
+        FVisible = !FHidden && (!parent || (parent->FVisible && !parent->FCollapsed));
+        UpdateChildVisibility();
+        map.RebuildCentralThemes();
+        map.RequestLayout();
+        map.Notify(mcRelayout | mcContents);
+    }
+    return true;
+}
+
+void TMindMapNode::Changed() {
+    if (!FLoading)
+        Map().NotifyElementChanged(this);
+}
+
+void TMindMapNode::SetText(const std::string& text, TTextFormat format) {
+    const std::string normalized = FLoading ? text : NormalizeTopicText(text);
+    if (normalized == FText && format == FTextFormat)
+        return;
+    FText = normalized;
+    FTextFormat = format;
+    FPlainText = PlainTextOf(FText, FTextFormat);
+    FDerivedDirty = true;
+    if (FLoading)
+        return;
+    TMindMap& map = Map();
+    if (map.FMainCentralTheme == this || (!map.FMainCentralTheme && !map.FCentralThemes.empty() &&
+                                          map.FCentralThemes.front() == this))
+        map.Notify(mcDocumentProperties);
+    map.InvalidateNumbering();
+    map.RequestLayout();
+    Changed();
+}
+
+void TMindMapNode::SetNote(const std::string& note, TTextFormat format) {
+    const std::string normalized = Trim(NormalizeTopicText(note));
+    if (normalized == FNote && format == FNoteFormat)
+        return;
+    const bool hadNote = HasNote();
+    FNote = normalized;
+    FNoteFormat = format;
+    if (FLoading)
+        return;
+    TMindMap& map = Map();
+    if (hadNote != HasNote()) {
+        FDerivedDirty = true;
+        map.RequestLayout();
+        Changed();
+    }
+    if (Selected() && map.FNoteEditor)
+        map.FNoteEditor->NoteChanged(this);
+}
+
+bool TMindMapNode::HasNote() const {
+    return std::any_of(FNote.begin(), FNote.end(), [](char c) { return static_cast<unsigned char>(c) > 0x20; });
+}
+
+std::string TMindMapNode::NotePlainText() const { return PlainTextOf(FNote, FNoteFormat); }
+
+void TMindMapNode::UpdateChildVisibility() {
+    // iterative: a branch can be a chain of many thousand topics
+    std::vector<TMindMapNode*> stack{this};
+    while (!stack.empty()) {
+        TMindMapNode* topic = stack.back();
+        stack.pop_back();
+        const bool open = topic->FVisible && !topic->FCollapsed;
+        for (TMindMapNode* child : topic->FChildren) {
+            const bool visible = open && !child->FHidden;
+            if (visible != child->FVisible) {
+                child->FVisible = visible;
+                child->FDerivedDirty = true;
+                Map().RequestLayout();
+            }
+            stack.push_back(child);
+        }
+    }
+}
+
+void TMindMapNode::SetCollapsed(bool value) {
+    if (value && FChildren.empty() && !FLoading)
+        value = false;
+    if (value == FCollapsed)
+        return;
+    FCollapsed = value;
+    if (FLoading)
+        return;
+    FDerivedDirty = true;
+    UpdateChildVisibility();
+    Map().RequestLayout();
+    Map().Notify(mcRelayout | mcContents);
+    Changed();
+}
+
+void TMindMapNode::SetHidden(bool value) {
+    if (value == FHidden)
+        return;
+    FHidden = value;
+    if (FLoading)
+        return;
+    FVisible = !FHidden && (!FParent || (FParent->FVisible && !FParent->FCollapsed));
+    UpdateChildVisibility();
+    Map().RequestLayout();
+    Map().Notify(mcRelayout | mcContents);
+    Changed();
+}
+
+void TMindMapNode::SetCheckboxMode(TCheckboxMode mode) {
+    if (mode > cbmRollUpProgress)
+        mode = cbmNone;
+    if (mode == FCheckboxMode)
+        return;
+    FCheckboxMode = mode;
+    if (mode == cbmNone || (mode == cbmCheckbox && FProgress < 100))
+        FProgress = 0;
+    if (FLoading)
+        return;
+    FDerivedDirty = true;
+    Map().RequestRollUp();
+    Map().RequestLayout();
+    Changed();
+}
+
+void TMindMapNode::SetProgress(int progress) {
+    progress = std::clamp(progress, 0, 100);
+    if (progress == FProgress)
+        return;
+    FProgress = progress;
+    if (FLoading)
+        return;
+    Map().RequestRollUp();
+    Changed();
+}
+
+void TMindMapNode::SetDate(bool hasDate, double date) {
+    if (!std::isfinite(date))
+        hasDate = false;
+    if (!hasDate)
+        date = 0;
+    if (hasDate == FHasDate && date == FDate)
+        return;
+    FHasDate = hasDate;
+    FDate = date;
+    FDerivedDirty = true;
+    if (FLoading)
+        return;
+    Map().RequestLayout();
+    Changed();
+}
+
+void TMindMapNode::SetLayoutOptions(const TLayoutOptions* options) {
+    const bool same = options ? (FLayoutOptions && *FLayoutOptions == *options) : !FLayoutOptions;
+    if (same)
+        return;
+    if (options && options->Mode != nlmParent)
+        FLayoutOptions = std::make_unique<TLayoutOptions>(*options);
+    else
+        FLayoutOptions.reset();
+    if (FLoading)
+        return;
+    Map().RequestLayout();
+    Map().Notify(mcRelayout | mcContents);
+}
+
+void TMindMapNode::SetVoiceMemo(const std::string& link) {
+    const std::string trimmed = Trim(link);
+    if (trimmed == FVoiceMemo)
+        return;
+    FVoiceMemo = trimmed;
+    FDerivedDirty = true;
+    if (!FLoading)
+        Changed();
+}
+
+std::string TMindMapNode::NumberLabel() const {
+    TMindMap& map = Map();
+    if (map.FAutoNumbering == anDisabled)
+        return {};
+    const bool numberThemes = map.FCentralThemes.size() > 1;
+    if (!FParent && !numberThemes)
+        return {};
+    if (!map.FNumberingValid)
+        map.UpdateNumbering();
+    std::vector<int> numbers;
+    for (const TMindMapNode* topic = this; topic; topic = topic->FParent)
+        if (topic->FParent || numberThemes)
+            numbers.push_back(topic->FSiblingIndex + 1);
+    std::string label;
+    for (auto it = numbers.rbegin(); it != numbers.rend(); ++it) {
+        if (!label.empty())
+            label += '.';
+        label += std::to_string(*it);
+    }
+    return label;
+}
+
+void TMindMapNode::RefreshDerivedData() {
+    FPlainText = PlainTextOf(FText, FTextFormat);
+    FDateText = FHasDate ? ShortDateText(FDate) : std::string();
+    FDerivedDirty = false;
+}
+
+// ---------------------------------------------------------------------------------------------------------------
+// Map
+
+TMindMap::TMindMap() = default;
+
+TMindMap::~TMindMap() {
+    // observers are not told about a map that goes away
+    FEditor = nullptr;
+    FNoteEditor = nullptr;
+    FHierarchyListeners.clear();
+    FSelection.clear();
+}
+
+TMindMapNode* TMindMap::MainCentralTheme() {
+    if (!FMainCentralTheme && !FCentralThemes.empty())
+        FMainCentralTheme = FCentralThemes.front();
+    return FMainCentralTheme;
+}
+
+void TMindMap::SetMainCentralTheme(TMindMapNode* topic) {
+    if (!topic || topic == FMainCentralTheme || topic->Parent())
+        return;
+    if (std::find(FCentralThemes.begin(), FCentralThemes.end(), topic) == FCentralThemes.end())
+        return;
+    FMainCentralTheme = topic;
+    Notify(mcDocumentProperties);
+}
+
+TMindMapNode* TMindMap::NewTopic(TFloatPoint position, bool loading) {
+    FTopics.push_back(std::make_unique<TMindMapNode>(*this, position, loading));
+    FLevelsValid = false;
+    FNumberingValid = false;
+    FLayoutNeeded = true;
+    return FTopics.back().get();
+}
+
+void TMindMap::RebuildCentralThemes() {
+    FCentralThemes.clear();
+    for (const auto& topic : FTopics)
+        if (!topic->Parent())
+            FCentralThemes.push_back(topic.get());
+    if (FMainCentralTheme && FMainCentralTheme->Parent())
+        FMainCentralTheme = nullptr;
+    FLevelsValid = false;
+    FNumberingValid = false;
+}
+
+TCrossLink* TMindMap::NewCrossLink(TMindMapNode* source, TMindMapNode* target) {
+    FRelations.push_back(std::make_unique<TCrossLink>(*this, source, target));
+    FLayoutNeeded = true;
+    return FRelations.back().get();
+}
+
+void TMindMap::DeleteDanglingCrossLinks() {
+    std::unordered_set<const TMindMapNode*> topics;
+    topics.reserve(FTopics.size());
+    for (const auto& topic : FTopics)
+        topics.insert(topic.get());
+    std::erase_if(FRelations, [&](const std::unique_ptr<TCrossLink>& link) {
+        const bool keep = link->Source() && link->Target() && link->Source() != link->Target() &&
+                          topics.count(link->Source()) && topics.count(link->Target());
+        if (!keep)
+            std::erase(FSelection, link.get());
+        return !keep;
+    });
+}
+
+TNodeGroup* TMindMap::NewGroup(const std::vector<TMindMapNode*>& members) {
+    if (members.empty())
+        return nullptr;
+    FGroups.push_back(std::make_unique<TNodeGroup>(*this));
+    for (TMindMapNode* topic : members)
+        FGroups.back()->AddMember(topic);
+    return FGroups.back().get();
+}
+
+TMindMapElement* TMindMap::FindElementByGuid(const std::string& guid) const {
+    if (guid.empty())
+        return nullptr;
+    const auto inComposite = [&](TCompositeElement& composite) -> TMindMapElement* {
+        if (composite.StoredGuid() == guid)
+            return &composite;
+        for (int i = 0; i < composite.ContainedCount(); ++i)
+            if (composite.ContainedAt(i)->StoredGuid() == guid)
+                return composite.ContainedAt(i);
+        return nullptr;
+    };
+    for (const auto& topic : FTopics) {
+        if (TMindMapElement* found = inComposite(*topic))
+            return found;
+        if (TMindMapElement* found = inComposite(topic->ParentRelation()))
+            return found;
+    }
+    for (const auto& link : FRelations)
+        if (TMindMapElement* found = inComposite(*link))
+            return found;
+    for (const auto& group : FGroups)
+        if (group->StoredGuid() == guid)
+            return group.get();
+    return nullptr;
+}
+
+TMindMapNode* TMindMap::SelectedTopic() const {
+    TMindMapElement* element = SelectedElement();
+    return element && element->ElementKind() == ekTopic ? static_cast<TMindMapNode*>(element) : nullptr;
+}
+
+TElementKind TMindMap::SelectionKind() const {
+    const TMindMapElement* element = SelectedElement();
+    return element ? element->ElementKind() : ekNone;
+}
+
+std::string TMindMap::SelectedGuid() const {
+    const TMindMapElement* element = SelectedElement();
+    return element ? element->StoredGuid() : std::string();
+}
+
+std::vector<TMindMapNode*> TMindMap::GetSelectedRootNodes() const {
+    std::vector<TMindMapNode*> roots;
+    std::unordered_set<const TMindMapNode*> selected;
+    for (TMindMapElement* element : FSelection) {
+        if (element->ElementKind() != ekTopic)
+            return {};
+        selected.insert(static_cast<TMindMapNode*>(element));
+    }
+    for (TMindMapElement* element : FSelection) {
+        auto* topic = static_cast<TMindMapNode*>(element);
+        bool covered = false;
+        for (const TMindMapNode* p = topic->Parent(); p && !covered; p = p->Parent())
+            covered = selected.count(p) > 0;
+        if (!covered)
+            roots.push_back(topic);
+    }
+    // siblings keep their order among their siblings; other pairs keep the selection order
+    std::stable_sort(roots.begin(), roots.end(), [](const TMindMapNode* a, const TMindMapNode* b) {
+        return a->Parent() == b->Parent() && a->IndexInParent() < b->IndexInParent();
+    });
+    return roots;
+}
+
+void TMindMap::ChangeSelection(std::vector<TMindMapElement*> selection) {
+    TMindMapElement* previous = SelectedElement();
+    if (FNoteEditor)
+        FNoteEditor->CommitEdits(previous);
+    for (TCustomHierarchyListener* listener : FHierarchyListeners)
+        listener->CommitEdits(previous);
+    for (TMindMapElement* element : FSelection)
+        element->FSelected = false;
+    FSelection = std::move(selection);
+    for (TMindMapElement* element : FSelection)
+        element->FSelected = true;
+    Notify(mcSelection);
+}
+
+void TMindMap::Select(TMindMapElement* element) {
+    if (element ? (FSelection.size() == 1 && FSelection.front() == element) : FSelection.empty())
+        return;
+    std::vector<TMindMapElement*> selection;
+    if (element)
+        selection.push_back(element);
+    ChangeSelection(std::move(selection));
+}
+
+void TMindMap::ToggleSelection(TMindMapElement* element, bool insertFirst) {
+    if (!element)
+        return;
+    std::vector<TMindMapElement*> selection = FSelection;
+    if (element->Selected()) {
+        std::erase(selection, element);
+    } else {
+        const auto isContained = [](const TMindMapElement* e) {
+            return e->ElementKind() == ekImage || e->ElementKind() == ekText;
+        };
+        if (!selection.empty() && selection.front()->ElementKind() != element->ElementKind() &&
+            !(isContained(selection.front()) && isContained(element)))
+            selection.clear();
+        if (insertFirst)
+            selection.insert(selection.begin(), element);
+        else
+            selection.push_back(element);
+    }
+    ChangeSelection(std::move(selection));
+}
+
+void TMindMap::SetTitle(const std::string& title) {
+    std::string flat;
+    flat.reserve(title.size());
+    for (std::size_t pos = 0; pos < title.size();) {
+        const std::size_t start = pos;
+        const char32_t c = NextCodePoint(title, pos);
+        if (c == '\r') {
+            if (pos < title.size() && title[pos] == '\n')
+                ++pos;
+            flat += ' ';
+        } else if (c == '\n' || c == kLineSeparator) {
+            flat += ' ';
+        } else {
+            flat.append(title, start, pos - start);
+        }
+    }
+    flat = Trim(flat);
+    FTitle.clear();
+    if (flat != DocumentTitle())
+        FTitle = flat;
+    Notify(mcDocumentProperties);
+}
+
+std::string TMindMap::DocumentTitle() {
+    if (!FHasDocument && FTopics.empty())
+        return {};
+    if (!FTitle.empty())
+        return FTitle;
+    if (TMindMapNode* main = MainCentralTheme()) {
+        std::string text = Trim(main->PlainText());
+        return text.empty() ? "Unnamed Mind Map" : text;
+    }
+    return "Empty Mind Map";
+}
+
+void TMindMap::SetAutoNumbering(TAutoNumbering value) {
+    if (value > anBelow)
+        value = anDisabled;
+    if (value == FAutoNumbering)
+        return;
+    FAutoNumbering = value;
+    if (FReadState != 0)
+        return;
+    FNumberingValid = false;
+    for (const auto& topic : FTopics)
+        topic->FDerivedDirty = true;
+    FLayoutNeeded = true;
+    Notify(mcContents);
+}
+
+void TMindMap::SetAutoRollUp(bool value) {
+    if (value == FAutoRollUp)
+        return;
+    FAutoRollUp = value;
+    if (FReadState != 0)
+        return;
+    FRollUpNeeded = true;
+    FLayoutNeeded = true;
+    Notify(mcContents);
+}
+
+TViewState TMindMap::GetViewState() {
+    if (FEditor)
+        FViewState = FEditor->GetViewState();
+    return FViewState;
+}
+
+void TMindMap::SetViewState(const TViewState& state) {
+    FViewState = state;
+    Notify(mcViewState);
+}
+
+void TMindMap::AddHierarchyListener(TCustomHierarchyListener* listener) {
+    if (listener && std::find(FHierarchyListeners.begin(), FHierarchyListeners.end(), listener) ==
+                        FHierarchyListeners.end())
+        FHierarchyListeners.push_back(listener);
+}
+
+void TMindMap::RemoveHierarchyListener(TCustomHierarchyListener* listener) {
+    std::erase(FHierarchyListeners, listener);
+}
+
+void TMindMap::Clear() {
+    if (FEditor)
+        FEditor->FinishInPlaceEdit();
+    for (TMindMapElement* element : FSelection)
+        element->FSelected = false;
+    FSelection.clear();
+    if (FNoteEditor)
+        FNoteEditor->Clear();
+    for (TCustomHierarchyListener* listener : FHierarchyListeners)
+        listener->Clear();
+    FMainCentralTheme = nullptr;
+    FTitle.clear();
+    FRelations.clear();
+    FGroups.clear();
+    FCentralThemes.clear();
+    // topics refer to each other only through plain pointers, so the flat list frees them without recursion
+    FTopics.clear();
+    FLayoutNeeded = true;
+    FRollUpNeeded = false;
+    FLevelsValid = false;
+    FNumberingValid = false;
+    FInfo.DocVersion = -1;
+    FInfo.Guid.clear();
+    FMapAttributes = TMapAttributes();
+    FAutoNumbering = anDisabled;
+    FAutoRollUp = false;
+    FViewState = TViewState();
+    Notify(mcSelection | mcContents);
+}
+
+void TMindMap::CloseDocument() {
+    BeginUpdate();
+    Clear();
+    FInfo.StorageName.clear();
+    FHasDocument = false;
+    FModified = false;
+    FChangeFlags |= mcSelection | mcStyleSheet | mcDocumentProperties;
+    EndUpdate();
+}
+
+void TMindMap::LoadFromText(const std::string& text, const std::string& storageName, bool rethrow, int kind) {
+    BeginUpdate();
+    try {
+        FInfo.StorageName = storageName;
+        Clear();
+        FInfo.StorageName = storageName;
+        FReadAborted = false;
+        std::unique_ptr<TCVMindMapReaderBase> reader = CreateMindMapReader(*this, text, kind);
+        FReadState = 1;
+        BeginUpdate();
+        try {
+            reader->Read();
+        } catch (...) {
+            FinishReading();
+            throw;
+        }
+        FinishReading();
+        FReadAborted = reader->Aborted();
+        if (FInfo.StorageName.empty())
+            FInfo.StorageName = FInfo.Guid;
+        FHasDocument = true;
+        FModified = false;
+    } catch (const std::exception& error) {
+        CloseDocument();
+        EndUpdate();
+        if (rethrow)
+            throw;
+        HandleApplicationException(error);
+        return;
+    }
+    EndUpdate();
+}
+
+void TMindMap::FinishReading() {
+    // runs after every read, also a failed one, inside the read's own update
+    RebuildCentralThemes();
+    FNumberingValid = false;
+    DeleteDanglingCrossLinks();
+    if (FSelection.empty())
+        Select(MainCentralTheme());
+    for (TMindMapNode* theme : FCentralThemes) {
+        theme->FVisible = !theme->FHidden;
+        theme->UpdateChildVisibility();
+    }
+    RequestLayout();
+    Refresh();
+    FReadState = 0;
+    FChangeFlags |= mcAll;
+    EndUpdate();
+}
+
+void TMindMap::BeginUpdate() {
+    if (FUpdateCount++ == 0)
+        FChangeFlags = 0;
+}
+
+void TMindMap::EndUpdate() {
+    if (FUpdateCount <= 0)
+        return;
+    if (--FUpdateCount > 0)
+        return;
+    const std::uint16_t changes = FChangeFlags;
+    FChangeFlags = 0;
+    if (changes)
+        RunPendingNotifications(changes);
+}
+
+void TMindMap::Notify(std::uint16_t changes) {
+    BeginUpdate();
+    FChangeFlags |= changes;
+    EndUpdate();
+}
+
+void TMindMap::NotifyElementChanged(TMindMapElement* element) {
+    if (FUpdateCount > 0) {
+        FChangeFlags |= mcElement;
+        return;
+    }
+    if (FEditor)
+        FEditor->ElementChanged(element);
+}
+
+void TMindMap::RunPendingNotifications(std::uint16_t changes) {
+    // The model's own work runs with or without a view; the calls to observers need one.
+    if (changes & mcRelayout) {
+        FRollUpNeeded = true;
+        for (TCustomHierarchyListener* listener : FHierarchyListeners)
+            listener->HierarchyChanged();
+    }
+    if (!FEditor)
+        return;
+    if (changes & mcViewState)
+        FEditor->ApplyViewState(FViewState);
+    if (changes & mcStyleSheet)
+        FEditor->StyleSheetChanged();
+    if (changes & mcDocumentProperties)
+        FEditor->DocumentPropertiesChanged();
+    if (changes & mcSelection) {
+        FEditor->SelectionChanged();
+        if (FNoteEditor)
+            FNoteEditor->SelectionChanged(SelectedElement());
+        for (TCustomHierarchyListener* listener : FHierarchyListeners)
+            listener->SelectionChanged(SelectedElement());
+    }
+    if (changes & mcElement)
+        FEditor->ElementChanged(nullptr);
+    if (changes & mcContents)
+        FEditor->ContentsChanged();
+    if ((changes & mcMakeVisible) && SelectedElement()) {
+        if (FDecorationsDirty)
+            Refresh();
+        FEditor->MakeElementVisible(SelectedElement());
+    }
+}
+
+void TMindMap::Refresh() {
+    BeginUpdate();
+    if (FRollUpNeeded) {
+        RollUpProgress();
+        FRollUpNeeded = false;
+    }
+    for (const auto& topic : FTopics)
+        if (topic->FDerivedDirty || FDecorationsDirty)
+            topic->RefreshDerivedData();
+    FDecorationsDirty = false;
+    // the layout pass and the routing of relations clear this once they exist
+    EndUpdate();
+}
+
+void TMindMap::RollUpProgress() {
+    // post-order without recursion: children before their parent
+    std::vector<TMindMapNode*> order;
+    order.reserve(FTopics.size());
+    for (TMindMapNode* root : FCentralThemes)
+        root->CollectBranch(order);
+    for (auto it = order.rbegin(); it != order.rend(); ++it) {
+        TMindMapNode* topic = *it;
+        int count = 0;
+        long sum = 0;
+        for (const TMindMapNode* child : topic->FChildren)
+            if (child->FCheckboxMode != cbmNone) {
+                ++count;
+                sum += child->FProgress;
+            }
+        if (FAutoRollUp && topic->FCheckboxMode != cbmRollUpProgress && count > 1)
+            topic->FCheckboxMode = cbmRollUpProgress;
+        if (topic->FCheckboxMode == cbmRollUpProgress)
+            topic->FProgress = count == 0 ? 0 : std::clamp(static_cast<int>(sum / count), 0, 100);
+    }
+}
+
+void TMindMap::UpdateLevels() const {
+    // top-down from every topic without parent; topics outside any tree keep level 0
+    std::vector<TMindMapNode*> stack;
+    for (const auto& topic : FTopics)
+        if (!topic->Parent()) {
+            topic->FLevel = 0;
+            stack.push_back(topic.get());
+        }
+    while (!stack.empty()) {
+        TMindMapNode* topic = stack.back();
+        stack.pop_back();
+        for (TMindMapNode* child : topic->FChildren) {
+            child->FLevel = topic->FLevel + 1;
+            stack.push_back(child);
+        }
+    }
+    FLevelsValid = true;
+}
+
+void TMindMap::UpdateNumbering() const {
+    // One pass stores every topic's place among its siblings; labels are then built on demand, so numbering a
+    // wide map stays linear and a deep one costs only for the labels that are shown.
+    for (std::size_t i = 0; i < FCentralThemes.size(); ++i)
+        FCentralThemes[i]->FSiblingIndex = static_cast<int>(i);
+    for (const auto& topic : FTopics)
+        for (std::size_t i = 0; i < topic->FChildren.size(); ++i)
+            topic->FChildren[i]->FSiblingIndex = static_cast<int>(i);
+    FNumberingValid = true;
+}

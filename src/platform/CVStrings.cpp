@@ -59,8 +59,11 @@ std::string Trim(std::string_view s) {
 }
 
 std::optional<std::int64_t> ParseInt64(std::string_view s) {
-    if (!s.empty() && s.front() == '+')
+    if (!s.empty() && s.front() == '+') {
         s.remove_prefix(1);
+        if (!s.empty() && (s.front() == '-' || s.front() == '+'))
+            return std::nullopt;
+    }
     if (s.empty())
         return std::nullopt;
     std::int64_t value = 0;
@@ -78,8 +81,11 @@ std::optional<int> ParseInt(std::string_view s) {
 }
 
 std::optional<double> ParseFloat(std::string_view s) {
-    if (!s.empty() && s.front() == '+')
+    if (!s.empty() && s.front() == '+') {
         s.remove_prefix(1);
+        if (!s.empty() && (s.front() == '-' || s.front() == '+'))
+            return std::nullopt;
+    }
     if (s.empty())
         return std::nullopt;
     double value = 0;
@@ -127,6 +133,16 @@ bool IsValidUtf8(std::string_view s) {
             return false;
     }
     return true;
+}
+
+std::string SanitizeUtf8(std::string_view s) {
+    if (IsValidUtf8(s))
+        return std::string(s);
+    std::string result;
+    result.reserve(s.size());
+    for (std::size_t pos = 0; pos < s.size();)
+        AppendUtf8(result, NextCodePoint(s, pos));
+    return result;
 }
 
 void AppendUtf8(std::string& out, char32_t c) {

@@ -40,6 +40,8 @@ std::int64_t RoundHalfEven(double value);
 
 // UTF-8 helpers. Invalid sequences are never produced by our own decoders.
 bool IsValidUtf8(std::string_view s);
+// Replaces every invalid sequence by U+FFFD.
+std::string SanitizeUtf8(std::string_view s);
 void AppendUtf8(std::string& out, char32_t codePoint);
 // Decodes the code point starting at s[pos] and advances pos; invalid bytes give U+FFFD and advance by one.
 char32_t NextCodePoint(std::string_view s, std::size_t& pos);

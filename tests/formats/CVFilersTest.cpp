@@ -1,1 +1,285 @@
+#include "formats/CVFilers.h"
+
+#include "formats/NonNativeFilers.h"
+#include "formats/XMLFilers.h"
+
+#include "TestSupport.h"
+
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
+
+namespace {
+
+// Reads the document into a fresh map; errors are passed on.
+std::unique_ptr<TMindMap> Load(const std::string& text) {
+    auto map = std::make_unique<TMindMap>();
+    map->LoadFromText(text, "", true, 0);
+    return map;
+}
+
+TMindMapNode* TopicByText(TMindMap& map, const std::string& text) {
+    for (int i = 0; i < map.TopicCount(); ++i)
+        if (map.TopicAt(i)->Text() == text)
+            return map.TopicAt(i);
+    return nullptr;
+}
+
+} // namespace
+
+TEST(TCvmxMindMapReader, RootDoctypeAndVersionDecideWhetherTheDocumentIsRead) {
+    const std::string topic = R"(<topic id="0" text="A"/>)";
+    struct TCase {
+        std::string Text;
+        bool Read;
+    };
+    const std::string noDoctype = R"(<corvella-mindmaps doc-version="1"><mindmap><topics>)" + topic +
+                                  "</topics></mindmap></corvella-mindmaps>";
+    const std::string touchWithoutDoctype = R"(<corvella-mindmaps doc-version="3" generator="CorvellaTouch">)"
+                                            "<mindmap><topics>" +
+                                            topic + "</topics></mindmap></corvella-mindmaps>";
+    const TCase cases[] = {
+        {NativeDocument(topic, "", R"(doc-version="1")"), true},
+        {noDoctype, false},
+        {touchWithoutDoctype, true},
+        {"<!DOCTYPE corvella-mindmaps><other><mindmap><topics>" + topic + "</topics></mindmap></other>", false},
+        {"<!DOCTYPE corvella-mindmaps><corvella-mindmaps/>", false},
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.Text);
+        auto map = Load(c.Text);
+        EXPECT_TRUE(map->HasDocument());
+        EXPECT_EQ(map->ReadAborted(), !c.Read);
+        EXPECT_EQ(map->TopicCount(), c.Read ? 1 : 0);
+    }
+}
+
+TEST(TCvmxMindMapReader, OlderMacDocumentsAreScaled) {
+    auto map = Load(NativeDocument(R"(<topic id="0" x="300" y="-30"/>)", R"(<scrollstate zoom="150" x="5" y="6"/>)",
+                                   R"(doc-version="2" generator="CorvellaOSX")"));
+    EXPECT_DOUBLE_EQ(map->TopicAt(0)->GetPosition().X, 400);
+    EXPECT_DOUBLE_EQ(map->TopicAt(0)->GetPosition().Y, -40);
+    EXPECT_FALSE(map->GetViewState().Valid); // the scroll state of other generators is not used
+}
+
+TEST(TCvmxMindMapReader, ScrollStateRoundsHalvesToEven) {
+    auto map = Load(NativeDocument(R"(<topic id="0"/>)", R"(<scrollstate zoom="150" x="2.5" y="-3.5"/>)"));
+    const TViewState state = map->GetViewState();
+    EXPECT_TRUE(state.Valid);
+    EXPECT_EQ(state.Zoom, 150);
+    EXPECT_EQ(state.X, 2);
+    EXPECT_EQ(state.Y, -4);
+    auto invalid = Load(NativeDocument(R"(<topic id="0"/>)", R"(<scrollstate x="nan" y="1"/>)"));
+    EXPECT_FALSE(invalid->GetViewState().Valid);
+}
+
+TEST(TCvmxMindMapReader, TopicTextIsUnescapedFromVersionTwoOn) {
+    struct TCase {
+        const char* Version;
+        const char* Attribute;
+        const char* Text;
+    };
+    const TCase cases[] = {
+        {"3", R"(a\Nb)", "a\rb"},
+        {"1", R"(a\Nb)", R"(a\Nb)"},
+        {"3", R"(a\\b\)", R"(a\b\)"},
+        {"3", R"(a\Lb\qc)", "a\nbqc"},
+        {"3", "&amp;lt;tag&amp;gt;", "<tag>"},      // escaped once more than the XML needs
+        {"3", "&amp;amp;lt;", "&lt;"},               // a literal "&lt;" of the user survives
+        {"3", "&#x65e5;&#x672c;", "\xE6\x97\xA5\xE6\x9C\xAC"},
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.Attribute);
+        auto map = Load(NativeDocument(std::string(R"(<topic id="0" text=")") + c.Attribute + "\"/>", "",
+                                       std::string("doc-version=\"") + c.Version + "\""));
+        ASSERT_EQ(map->TopicCount(), 1);
+        EXPECT_EQ(map->TopicAt(0)->Text(), c.Text);
+    }
+    EXPECT_EQ(EscapeTopicText("a\r\nb\nc\\"), R"(a\Nb\Nc\\)");
+    EXPECT_EQ(UnescapeTopicText(EscapeTopicText("x\ry\\z")), "x\ry\\z");
+}
+
+TEST(TCvmxMindMapReader, CheckBoxesProgressAndDates) {
+    auto map = Load(NativeDocument(R"(<topic id="0" text="root"/>)"
+                                   R"(<topic id="1" parent="0" text="p" checkbox-mode="progress"/>)"
+                                   R"(<topic id="2" parent="0" text="old" checkbox="True" checked="True"/>)"
+                                   R"(<topic id="3" parent="0" text="q" checkbox-mode="progress" progress="150"/>)"
+                                   R"(<topic id="4" parent="0" text="feb" date="31-02-2023"/>)"
+                                   R"(<topic id="5" parent="0" text="nov" date="05-11-2023"/>)"
+                                   R"(<topic id="6" parent="0" text="four" date="05-11-2023-1"/>)"));
+    const TMindMapNode* p = TopicByText(*map, "p");
+    EXPECT_EQ(p->CheckboxMode(), cbmProgress);
+    EXPECT_EQ(p->Progress(), 0);
+    const TMindMapNode* old = TopicByText(*map, "old");
+    EXPECT_EQ(old->CheckboxMode(), cbmCheckbox);
+    EXPECT_EQ(old->Progress(), 100);
+    EXPECT_EQ(TopicByText(*map, "q")->Progress(), 100);
+    EXPECT_FALSE(TopicByText(*map, "feb")->HasDate());
+    EXPECT_FALSE(TopicByText(*map, "four")->HasDate());
+    const TMindMapNode* nov = TopicByText(*map, "nov");
+    ASSERT_TRUE(nov->HasDate());
+    EXPECT_DOUBLE_EQ(nov->Date(), 45235); // days since 1899-12-30
+    EXPECT_EQ(FormatDocumentDate(nov->Date()), "05-11-2023");
+    EXPECT_FALSE(nov->DateText().empty());
+}
+
+TEST(TCvmxMindMapReader, OlderLayoutAttributesAreConverted) {
+    struct TCase {
+        const char* Attributes;
+        TNestedLayoutMode Mode;
+        TLayoutDirection Direction;
+        TLayoutFlow Flow;
+    };
+    const TCase cases[] = {
+        {R"(layout="list" layout-direction="top-rtl")", nlmList, ldTop, lfRtl},
+        {R"(layout="list" layout-direction="left")", nlmList, ldAuto, lfRtl},
+        {R"(layout="top-down")", nlmTopDown, ldAuto, lfAuto},
+        {R"(layout="top-down" layout-direction="bottom-rtl")", nlmTopDown, ldAuto, lfRtl},
+        {R"(layout="h-linear" layout-direction="right")", nlmHLinear, ldAlternating, lfAuto},
+        {R"(layout="h-linear" layout-direction="bottom")", nlmHLinear, ldBottom, lfRtl},
+        {R"(layout="strict-vertical" layout-direction="top")", nlmStrictVertical, ldTop, lfDefault},
+        {R"(layout="matrix")", nlmMatrix, ldBottom, lfAuto},
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.Attributes);
+        auto map = Load(NativeDocument(std::string(R"(<topic id="0" )") + c.Attributes + "/>"));
+        const TLayoutOptions* options = map->TopicAt(0)->LayoutOptions();
+        ASSERT_NE(options, nullptr);
+        EXPECT_EQ(options->Mode, c.Mode);
+        EXPECT_EQ(options->Direction, c.Direction);
+        EXPECT_EQ(options->Flow, c.Flow);
+    }
+    auto free = Load(NativeDocument(R"(<topic id="0" layout="free" layout-direction="left"/>)"));
+    EXPECT_EQ(free->TopicAt(0)->LayoutOptions(), nullptr);
+    auto child = Load(NativeDocument(R"(<topic id="0"><layout mode="RADIAL" direction="auto-cw"/></topic>)"));
+    ASSERT_NE(child->TopicAt(0)->LayoutOptions(), nullptr);
+    EXPECT_EQ(child->TopicAt(0)->LayoutOptions()->Mode, nlmRadial);
+    EXPECT_EQ(child->TopicAt(0)->LayoutOptions()->Direction, ldAutoCW);
+}
+
+TEST(TCvmxMindMapReader, ParentsAreFoundByIdAndNeverFormACycle) {
+    auto map = Load(NativeDocument(R"(<topic id="10" parent="-1" text="root"/>)"
+                                   R"(<topic id="11" parent="10" text="child"/>)"
+                                   R"(<topic id="12" parent="99" text="orphan"/>)"
+                                   R"(<topic id="13" parent="13" text="self"/>)"
+                                   R"(<topic id="14" parent="15" text="a"/>)"
+                                   R"(<topic id="15" parent="16" text="b"/>)"
+                                   R"(<topic id="16" parent="14" text="c"/>)"
+                                   R"(<topic id="10" parent="11" text="duplicate id"/>)"));
+    ASSERT_EQ(map->TopicCount(), 8);
+    EXPECT_EQ(TopicByText(*map, "child")->Parent(), TopicByText(*map, "root"));
+    EXPECT_EQ(TopicByText(*map, "orphan")->Parent(), nullptr);
+    EXPECT_EQ(TopicByText(*map, "self")->Parent(), nullptr);
+    EXPECT_EQ(TopicByText(*map, "duplicate id")->Parent(), TopicByText(*map, "child"));
+    // the ring a -> b -> c -> a is broken at one place, and the rest hangs together
+    int ringRoots = 0;
+    for (const char* name : {"a", "b", "c"})
+        ringRoots += TopicByText(*map, name)->Parent() == nullptr;
+    EXPECT_EQ(ringRoots, 1);
+    // every topic is reached exactly once from the central themes
+    std::vector<TMindMapNode*> all;
+    for (TMindMapNode* theme : map->CentralThemes())
+        theme->CollectBranch(all);
+    EXPECT_EQ(all.size(), 8u);
+    EXPECT_EQ(map->CentralThemeCount(), 4);
+}
+
+TEST(TCvmxMindMapReader, SelectionFallsBackToTheMainCentralTheme) {
+    const std::string topics = R"(<topic id="0" text="first"/><topic id="1" text="second"/>)"
+                               R"(<topic id="2" parent="1" text="leaf" guid="G2"/>)";
+    auto map = Load(NativeDocument(topics, R"(<selection guid="nothing" id="-1"/>)"));
+    EXPECT_EQ(map->SelectedTopic(), TopicByText(*map, "first"));
+    EXPECT_EQ(map->MainCentralTheme(), TopicByText(*map, "first"));
+
+    auto byGuid = Load(NativeDocument(topics, R"(<selection guid="G2"/><main-centraltheme id="1"/>)"));
+    EXPECT_EQ(byGuid->SelectedTopic(), TopicByText(*byGuid, "leaf"));
+    EXPECT_EQ(byGuid->MainCentralTheme(), TopicByText(*byGuid, "second"));
+
+    auto relation = Load(NativeDocument(topics, R"(<selection type="parent-relation" id="2"/>)"));
+    ASSERT_EQ(relation->SelectionKind(), ekParentRelation);
+    EXPECT_EQ(&static_cast<TParentRelation*>(relation->SelectedElement())->Topic(), TopicByText(*relation, "leaf"));
+
+    // a main central theme that is no central theme is refused
+    auto notTheme = Load(NativeDocument(topics, R"(<main-centraltheme id="2"/>)"));
+    EXPECT_EQ(notTheme->MainCentralTheme(), TopicByText(*notTheme, "first"));
+}
+
+TEST(TCvmxMindMapReader, MetaAttributesNotesAndFlags) {
+    auto map = Load(NativeDocument(
+        R"(<topic id="0" text="root" hidden="True" palette="-1"><note>  Line one&#xD;&#xA;line two  </note></topic>)"
+        R"(<topic id="1" parent="0" text="leaf" collapsed="True" hidden="yes" colorinfo="3" x="nan" y="inf"/>)",
+        R"(<guid guid="bad/guid"/><title customized="True" text="My\Ntitle"/><auto-numbering style="Inside"/>)"
+        R"(<auto-roll-up enabled="T"/><style key="k"><mindmap natural-paths="True" background-pattern="nil">)"
+        R"(<backgroundcolor r="255" g="0" b="16"/><checkbox-color none="True"/></mindmap></style>)"));
+    const TMindMapNode* root = TopicByText(*map, "root");
+    const TMindMapNode* leaf = TopicByText(*map, "leaf");
+    EXPECT_FALSE(root->Hidden()); // central themes are never hidden
+    EXPECT_TRUE(leaf->Hidden());
+    EXPECT_TRUE(leaf->Collapsed()); // a leaf read as collapsed keeps the flag
+    EXPECT_EQ(root->PaletteIndex(), 0);
+    EXPECT_EQ(leaf->PaletteIndex(), 3);
+    EXPECT_EQ(leaf->GetPosition().X, 0);
+    EXPECT_EQ(leaf->GetPosition().Y, 0);
+    EXPECT_EQ(root->Note(), "Line one\rline two");
+    EXPECT_EQ(root->NoteFormat(), tfPlain);
+    EXPECT_EQ(map->Title(), "My title");
+    EXPECT_EQ(map->AutoNumbering(), anInside);
+    EXPECT_TRUE(map->AutoRollUp());
+    EXPECT_EQ(map->Info().Guid.size(), 32u); // an invalid document guid is replaced
+    EXPECT_EQ(map->Info().StorageName, map->Info().Guid);
+    const TMapAttributes& attributes = map->MapAttributes();
+    EXPECT_TRUE(attributes.HasConnectionStyle);
+    EXPECT_EQ(attributes.ConnectionStyle, csBaseline);
+    EXPECT_TRUE(attributes.HasBackgroundColor);
+    EXPECT_EQ(attributes.BackgroundColor, 0x1000FFu);
+    EXPECT_TRUE(attributes.HasBackgroundPattern);
+    EXPECT_EQ(attributes.BackgroundPattern, "");
+    EXPECT_TRUE(attributes.HasCheckboxColor);
+    EXPECT_EQ(attributes.CheckboxColor, clNone);
+    EXPECT_FALSE(attributes.HasNoteIndicatorColor);
+}
+
+TEST(TCvmxMindMapReader, NumbersReadTheSameUnderADecimalCommaLocale) {
+    TGermanLocale german;
+    ASSERT_TRUE(german.Active()) << "the de_DE.UTF-8 locale is missing";
+    auto map = Load(NativeDocument(R"(<topic id="0" x="12.75" y="-0.5"/>)"));
+    EXPECT_DOUBLE_EQ(map->TopicAt(0)->GetPosition().X, 12.75);
+    EXPECT_DOUBLE_EQ(map->TopicAt(0)->GetPosition().Y, -0.5);
+}
+
+TEST(TCvmxMindMapReader, SyntaxErrorsLeaveAnEmptyMapWithoutDocument) {
+    TMindMap map;
+    map.LoadFromText(NativeDocument(R"(<topic id="0" text="keep"/>)"), "", true, 0);
+    ASSERT_EQ(map.TopicCount(), 1);
+    EXPECT_THAT([&] { map.LoadFromText("<a>\n  <b>\n</a>", "x.cvmx", true, 0); },
+                testing::ThrowsMessage<EOXXMLException>(testing::StartsWith("Error Element start b")));
+    EXPECT_EQ(map.TopicCount(), 0);
+    EXPECT_FALSE(map.HasDocument());
+    EXPECT_EQ(map.Info().StorageName, "");
+}
+
+TEST(TCvmxMindMapReader, AnEmptyTextIsAnEmptyDocument) {
+    auto map = Load("");
+    EXPECT_TRUE(map->HasDocument());
+    EXPECT_FALSE(map->ReadAborted());
+    EXPECT_EQ(map->TopicCount(), 0);
+    EXPECT_EQ(map->DocumentTitle(), "Empty Mind Map");
+}
+
+TEST(TCvmxMindMapReader, AHundredThousandTopicChainReadsWithoutRecursion) {
+    constexpr int kDepth = 100000;
+    std::string topics;
+    topics.reserve(kDepth * 40);
+    for (int i = 0; i < kDepth; ++i)
+        topics += "<topic id=\"" + std::to_string(i) + "\" parent=\"" + std::to_string(i - 1) + "\" text=\"t" +
+                  std::to_string(i) + "\"/>";
+    auto map = Load(NativeDocument(topics, R"(<auto-numbering style="inside"/>)"));
+    ASSERT_EQ(map->TopicCount(), kDepth);
+    EXPECT_EQ(map->CentralThemeCount(), 1);
+    EXPECT_EQ(map->TopicAt(kDepth - 1)->Level(), kDepth - 1);
+    EXPECT_EQ(map->TopicAt(3)->NumberLabel(), "1.1.1");
+    // the outline of such a map would be quadratic in size and is refused rather than written
+    TPlainTextExporter exporter(*map);
+    EXPECT_THROW(exporter.Write(false), ECVException);
+    map->Clear(); // frees the chain without recursion
+    EXPECT_EQ(map->TopicCount(), 0);
+}

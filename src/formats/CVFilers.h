@@ -1,0 +1,149 @@
+#pragma once
+
+// Readers that turn a document text into a map, and the native document vocabulary they share with writers.
+
+#include "formats/OXXMLDOM.h"
+#include "model/CVMindMaps.h"
+
+#include <memory>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+// Base of every reader: runs inside the map's read (TMindMap::LoadFromText), which is in update mode.
+class TCVMindMapReaderBase {
+public:
+    explicit TCVMindMapReaderBase(TMindMap& map) : FMap(&map) {}
+    TCVMindMapReaderBase(const TCVMindMapReaderBase&) = delete;
+    TCVMindMapReaderBase& operator=(const TCVMindMapReaderBase&) = delete;
+    virtual ~TCVMindMapReaderBase() = default;
+
+    virtual void Read() = 0;
+    // True when the text held no map this reader understands and reading stopped without an error.
+    bool Aborted() const { return FAborted; }
+
+protected:
+    TMindMap& Map() const { return *FMap; }
+    void Abort() { FAborted = true; }
+
+    TMindMapNode* NewTopic();
+    TCrossLink* NewCrossLink(TMindMapNode* source, TMindMapNode* target);
+    TNodeGroup* NewGroup(const std::vector<TMindMapNode*>& members);
+    // Gives the topics read from index on their parents: parentIndex[i] is the index (into the map's topics)
+    // of the parent of topic from + i, or -1. A reference that would close a cycle is treated as absent.
+    void LinkParents(int from, const std::vector<int>& parentIndex);
+    // Ends the loading state of the topics read from index on.
+    void FinishTopics(int from);
+    void RebuildCentralThemes() { FMap->RebuildCentralThemes(); }
+
+private:
+    TMindMap* FMap; // not owned
+    bool FAborted = false;
+};
+
+// Reads nothing: an empty text gives an empty document.
+class TNullMindMapReader : public TCVMindMapReaderBase {
+public:
+    using TCVMindMapReaderBase::TCVMindMapReaderBase;
+    void Read() override {}
+};
+
+// A reader of an XML vocabulary; the text is parsed when the reader is made, so syntax errors surface then.
+class TXMLMindMapReader : public TCVMindMapReaderBase {
+public:
+    TXMLMindMapReader(TMindMap& map, const std::string& text);
+
+protected:
+    TXMLDocument& Document() { return FDocument; }
+
+private:
+    TXMLDocument FDocument;
+};
+
+// Generators of native documents, as named in the "generator" attribute.
+enum TCvmxGenerator : std::uint8_t {
+    cgUnknown,
+    cgOSX,
+    cgOSXN,
+    cgTouch,
+    cgWin32,
+    cgAndroid,
+};
+
+class TCvmxMindMapReader : public TXMLMindMapReader {
+public:
+    using TXMLMindMapReader::TXMLMindMapReader;
+    void Read() override;
+
+    TCvmxGenerator Generator() const { return FGenerator; }
+
+private:
+    struct TTopicRef {
+        TMindMapNode* Topic;
+        int Id;
+    };
+
+    void ReadMeta(const TXMLElement* meta);
+    void ReadMapAttributes(const TXMLElement* element);
+    void ReadTopics(const TXMLElement* topics);
+    void ReadTopic(const TXMLElement& element, TMindMapNode& topic);
+    void ReadLayout(const TXMLElement& element, TMindMapNode& topic);
+    void ReadMainCentralTheme(const TXMLElement* meta);
+    void ReadSelection(const TXMLElement* meta);
+    TMindMapNode* TopicById(int id) const;
+    std::string ReadText(const TXMLElement& element, std::string_view name) const;
+
+    TCvmxGenerator FGenerator = cgWin32;
+    int FDocVersion = 1;
+    double FCoordinateFactor = 1.0;
+    std::unordered_map<int, TMindMapNode*> FTopicsById; // first topic of each reader id
+};
+
+// Base of every writer: turns the map, or its selected branches, into a text.
+class TCVMindMapWriterBase {
+public:
+    explicit TCVMindMapWriterBase(TMindMap& map) : FMap(&map) {}
+    TCVMindMapWriterBase(const TCVMindMapWriterBase&) = delete;
+    TCVMindMapWriterBase& operator=(const TCVMindMapWriterBase&) = delete;
+    virtual ~TCVMindMapWriterBase() = default;
+
+    virtual std::string Write(bool selectedBranchesOnly) = 0;
+
+protected:
+    TMindMap& Map() const { return *FMap; }
+    // The selected branches when asked (and any are selected), otherwise every central theme in map order.
+    std::vector<TMindMapNode*> Roots(bool selectedBranchesOnly) const;
+
+private:
+    TMindMap* FMap; // not owned
+};
+
+// Chooses the reader for a text of a document kind: an empty text gives the null reader, kind 0 the native
+// reader. Creating the reader parses the text.
+std::unique_ptr<TCVMindMapReaderBase> CreateMindMapReader(TMindMap& map, const std::string& text, int kind);
+
+// Topic texts in attributes: line breaks are written as "\N" and backslashes doubled.
+std::string EscapeTopicText(std::string_view text);
+std::string UnescapeTopicText(std::string_view text);
+
+// Colour elements: a child named after the property with "r", "g", "b", or "none"="True". Answers false when
+// the colour is absent.
+bool ReadColorElement(const TXMLElement& parent, std::string_view name, TColor& color);
+void WriteColorElement(TXMLElement& parent, std::string_view name, TColor color);
+
+// Dates as day-month-year ("05-11-2023"); days count from 1899-12-30.
+bool ParseDocumentDate(std::string_view text, double& days);
+std::string FormatDocumentDate(double days);
+
+// Keyword tables of the native vocabulary; lookups ignore case.
+std::string_view CheckboxModeName(TCheckboxMode mode);
+bool TryCheckboxModeFromName(std::string_view name, TCheckboxMode& mode);
+std::string_view AutoNumberingName(TAutoNumbering value);
+bool TryAutoNumberingFromName(std::string_view name, TAutoNumbering& value);
+std::string_view TextFormatName(TTextFormat format);
+bool TryTextFormatFromName(std::string_view name, TTextFormat& format);
+std::string_view ConnectionStyleName(TConnectionStyle style);
+bool TryConnectionStyleFromName(std::string_view name, TConnectionStyle& style);
+std::string_view ElementKindName(TElementKind kind);
+bool TryElementKindFromName(std::string_view name, TElementKind& kind);

@@ -1,0 +1,561 @@
+#pragma once
+
+// The in-memory document: a forest of topics under one or more central themes, with relations, free images
+// and texts, group borders, map options, the selection and the update batching that observers rely on.
+
+#include "layout/LayoutOpts.h"
+#include "model/Editable.h"
+#include "render/Float2D.h"
+#include "styling/Colors.h"
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+class TMindMap;
+class TMindMapNode;
+class TCompositeElement;
+class TParentRelation;
+
+enum TElementKind : std::uint8_t {
+    ekNone,
+    ekTopic,
+    ekImage,
+    ekText,
+    ekCrossLink,
+    ekParentRelation,
+    ekGroup,
+};
+
+// Text formats of topic texts, notes and free texts.
+enum TTextFormat : std::uint8_t { tfMarkdown, tfPlain, tfRichText };
+
+enum TCheckboxMode : std::uint8_t { cbmNone, cbmCheckbox, cbmProgress, cbmRollUpProgress };
+
+enum TAutoNumbering : std::uint8_t { anDisabled, anInside, anBelow };
+
+enum TConnectionStyle : std::uint8_t { csCentered, csBaseline, csLeftRight };
+
+// Change bits collected while the map is updating; observers hear them once, at the outermost EndUpdate.
+enum TMapChange : std::uint16_t {
+    mcContents = 0x01,
+    mcSelection = 0x02,
+    mcStyleSheet = 0x04,
+    mcViewState = 0x08,
+    mcElement = 0x10,
+    mcDocumentProperties = 0x20,
+    mcMakeVisible = 0x40,
+    mcSearch = 0x80,
+    mcRelayout = 0x100,
+    mcAll = 0x1FF,
+};
+
+struct TViewState {
+    int Zoom = 100; // percent
+    int X = 0;
+    int Y = 0;
+    bool Valid = false;
+};
+
+struct TDocumentInfo {
+    int DocVersion = -1;
+    std::string Guid;
+    std::string StorageName;
+};
+
+// Map-level attributes a document may set; each knows whether the document set it.
+struct TMapAttributes {
+    TConnectionStyle ConnectionStyle = csCentered;
+    TColor BackgroundColor = clWhite;
+    std::string BackgroundPattern; // "" none; "#key" a custom pattern image; else a built-in pattern name
+    TColor CheckboxColor = clNone;
+    TColor NoteIndicatorColor = clNone;
+    bool HasConnectionStyle = false;
+    bool HasBackgroundColor = false;
+    bool HasBackgroundPattern = false;
+    bool HasCheckboxColor = false;
+    bool HasNoteIndicatorColor = false;
+};
+
+class TMindMapElement : public TEditable {
+public:
+    explicit TMindMapElement(TMindMap& map) : FMap(&map) {}
+
+    TMindMap& Map() const { return *FMap; }
+
+    // The identity as read or made so far; empty when none was asked for.
+    const std::string& StoredGuid() const { return FGuid; }
+    // The identity, made on first request (which marks the map modified).
+    const std::string& Guid();
+    void SetGuid(std::string guid) { FGuid = std::move(guid); }
+
+    bool Focused() const { return FFocused; }
+    void SetFocused(bool value) { FFocused = value; }
+    bool SearchMatched() const { return FSearchMatched; }
+    void SetSearchMatched(bool value) { FSearchMatched = value; }
+    bool Selected() const { return FSelected; }
+
+    virtual TFloatRect GetBounds() const { return {}; }
+    virtual TElementKind ElementKind() const = 0;
+    virtual bool HasCustomWrap() const { return false; }
+    virtual bool IsVisible() const { return true; }
+    virtual TFloatPoint GetPosition() const { return {}; }
+    virtual void SetPosition(TFloatPoint) {}
+    virtual void ClearStyleOverrides(std::uint32_t) {}
+    virtual void ResetStyle() {}
+    virtual void CollectImageNames(std::vector<std::string>&) const {}
+    virtual bool HitTest(TFloatPoint) const { return false; }
+    virtual void ApplyColor(TColor) {}
+
+private:
+    friend class TMindMap;
+
+    TMindMap* FMap; // not owned: the map owns every element
+    std::string FGuid;
+    bool FFocused = false;
+    bool FSearchMatched = false;
+    bool FSelected = false;
+};
+
+class TContainedElement : public TMindMapElement {
+public:
+    TContainedElement(TMindMap& map, TCompositeElement& owner) : TMindMapElement(map), FOwner(&owner) {}
+
+    TCompositeElement& Owner() const { return *FOwner; }
+    TFloatPoint Offset() const { return FOffset; }
+    void SetOffset(TFloatPoint offset);
+
+    bool IsVisible() const override;
+    TFloatPoint GetPosition() const override;
+    void SetPosition(TFloatPoint position) override;
+    TFloatRect GetBounds() const override;
+    bool HitTest(TFloatPoint point) const override;
+
+    // Size of the element on the map, centred on its position.
+    virtual TFloatPoint DisplaySize() const { return {32, 32}; }
+
+private:
+    TCompositeElement* FOwner; // not owned: the owner holds this element
+    TFloatPoint FOffset{};
+};
+
+class TMindMapImage : public TContainedElement {
+public:
+    using TContainedElement::TContainedElement;
+
+    TElementKind ElementKind() const override { return ekImage; }
+    void CollectImageNames(std::vector<std::string>& names) const override;
+
+    const std::string& Name() const { return FName; }
+    const std::string& Thumbnail() const { return FThumbnail; }
+    void SetName(std::string name, std::string thumbnail);
+
+private:
+    std::string FName;
+    std::string FThumbnail;
+};
+
+class TMindMapText : public TContainedElement {
+public:
+    using TContainedElement::TContainedElement;
+
+    TElementKind ElementKind() const override { return ekText; }
+
+    const std::string& Text() const { return FText; }
+    TTextFormat TextFormat() const { return FTextFormat; }
+    const std::string& PlainText() const { return FPlainText; }
+    void SetText(const std::string& text, TTextFormat format);
+
+private:
+    std::string FText;
+    TTextFormat FTextFormat = tfMarkdown;
+    std::string FPlainText;
+};
+
+class TCompositeElement : public TMindMapElement {
+public:
+    using TMindMapElement::TMindMapElement;
+    ~TCompositeElement() override;
+
+    int ContainedCount() const { return static_cast<int>(FContained.size()); }
+    TContainedElement* ContainedAt(int index) const;
+    int IndexOfContained(const TContainedElement* element) const;
+    TMindMapImage* AddImage(std::string name, std::string thumbnail);
+    TMindMapText* AddText(const std::string& text, TTextFormat format);
+
+    // Puts a newly added element in its place; composites put it at offset (0, 0).
+    virtual void PlaceContained(TContainedElement& element);
+    // A contained element moved or changed.
+    virtual void ContainedChanged(TContainedElement& element);
+
+private:
+    std::vector<std::unique_ptr<TContainedElement>> FContained; // owned
+};
+
+class TMindMapRelation : public TCompositeElement {
+public:
+    using TCompositeElement::TCompositeElement;
+
+    virtual TMindMapNode* Source() const = 0;
+    virtual TMindMapNode* Target() const = 0;
+    // The topic whose level decides level-dependent styling.
+    virtual TMindMapNode* StyleTopic() const { return Target(); }
+    bool HasBothEnds() const { return Source() != nullptr && Target() != nullptr; }
+
+    bool IsVisible() const override;
+    TFloatPoint GetPosition() const override;
+};
+
+class TParentRelation : public TMindMapRelation {
+public:
+    TParentRelation(TMindMap& map, TMindMapNode& topic) : TMindMapRelation(map), FTopic(&topic) {}
+
+    TElementKind ElementKind() const override { return ekParentRelation; }
+    TMindMapNode& Topic() const { return *FTopic; }
+    TMindMapNode* Source() const override;
+    TMindMapNode* Target() const override { return FTopic; }
+    bool IsVisible() const override;
+
+private:
+    TMindMapNode* FTopic; // not owned: the topic owns its parent relation
+};
+
+class TCrossLink : public TMindMapRelation {
+public:
+    TCrossLink(TMindMap& map, TMindMapNode* source, TMindMapNode* target)
+        : TMindMapRelation(map), FSource(source), FTarget(target) {}
+
+    TElementKind ElementKind() const override { return ekCrossLink; }
+    TMindMapNode* Source() const override { return FSource; }
+    TMindMapNode* Target() const override { return FTarget; }
+    TMindMapNode* StyleTopic() const override { return FAsHierarchy ? FSource : FTarget; }
+    bool AsHierarchy() const { return FAsHierarchy; }
+    void SetAsHierarchy(bool value) { FAsHierarchy = value; }
+    // True when the link joins the two topics in either direction.
+    bool Connects(const TMindMapNode* a, const TMindMapNode* b) const;
+
+private:
+    TMindMapNode* FSource; // not owned
+    TMindMapNode* FTarget; // not owned
+    bool FAsHierarchy = false;
+};
+
+class TNodeGroup : public TMindMapElement {
+public:
+    using TMindMapElement::TMindMapElement;
+
+    TElementKind ElementKind() const override { return ekGroup; }
+    int MemberCount() const { return static_cast<int>(FMembers.size()); }
+    TMindMapNode* MemberAt(int index) const { return FMembers.at(static_cast<std::size_t>(index)); }
+    void AddMember(TMindMapNode* topic);
+    void RemoveMember(TMindMapNode* topic);
+
+private:
+    std::vector<TMindMapNode*> FMembers; // not owned, no duplicates
+};
+
+class TMindMapNode : public TCompositeElement {
+public:
+    TMindMapNode(TMindMap& map, TFloatPoint position, bool loading);
+    ~TMindMapNode() override;
+
+    TElementKind ElementKind() const override { return ekTopic; }
+    bool IsVisible() const override { return FVisible; }
+    TFloatPoint GetPosition() const override { return FPosition; }
+    void SetPosition(TFloatPoint position) override;
+    TFloatRect GetBounds() const override;
+    void CollectImageNames(std::vector<std::string>& names) const override;
+    void PlaceContained(TContainedElement& element) override;
+
+    // Hierarchy.
+    TMindMapNode* Parent() const { return FParent; }
+    const std::vector<TMindMapNode*>& Children() const { return FChildren; }
+    int ChildCount() const { return static_cast<int>(FChildren.size()); }
+    TMindMapNode* ChildAt(int index) const { return FChildren.at(static_cast<std::size_t>(index)); }
+    // Index among the parent's children, or among the central themes; -1 when neither.
+    int IndexInParent() const;
+    TMindMapNode* PreviousSibling() const;
+    bool IsLastSibling() const;
+    // Number of ancestors: a central theme is level 0.
+    int Level() const;
+    // Appends the topic and all its descendants, depth first, parent before children.
+    void CollectBranch(std::vector<TMindMapNode*>& list);
+    bool IsAncestorOf(const TMindMapNode* topic) const;
+    // Moves the topic under another parent (null: it becomes a central theme). A parent inside the topic's
+    // own branch would make a cycle and is refused.
+    bool SetParent(TMindMapNode* parent);
+    TParentRelation& ParentRelation() const { return *FParentRelation; }
+
+    // Text and note.
+    const std::string& Text() const { return FText; }
+    TTextFormat TextFormat() const { return FTextFormat; }
+    const std::string& PlainText() const { return FPlainText; }
+    void SetText(const std::string& text, TTextFormat format);
+    const std::string& Note() const { return FNote; }
+    TTextFormat NoteFormat() const { return FNoteFormat; }
+    void SetNote(const std::string& note, TTextFormat format);
+    bool HasNote() const;
+    std::string NotePlainText() const;
+
+    // Geometry; the size comes from the content and the border shape.
+    TFloatPoint Size() const { return FSize; }
+    void SetSize(TFloatPoint size) { FSize = size; }
+
+    // Branch state.
+    bool Collapsed() const { return FCollapsed; }
+    void SetCollapsed(bool value);
+    bool OutlineCollapsed() const { return FOutlineCollapsed; }
+    void SetOutlineCollapsed(bool value) { FOutlineCollapsed = value; }
+    bool Hidden() const { return FHidden; }
+    void SetHidden(bool value);
+    void SetVisible(bool value) { FVisible = value; }
+    // Recomputes Visible of every descendant: a topic is visible when its parent is visible and expanded and
+    // it is not hidden itself.
+    void UpdateChildVisibility();
+
+    // Check boxes and progress.
+    TCheckboxMode CheckboxMode() const { return FCheckboxMode; }
+    void SetCheckboxMode(TCheckboxMode mode);
+    int Progress() const { return FProgress; }
+    void SetProgress(int progress);
+    bool Checked() const { return FProgress > 99; }
+    void SetChecked(bool value) { SetProgress(value ? 100 : 0); }
+
+    // Date, as days since 1899-12-30.
+    bool HasDate() const { return FHasDate; }
+    double Date() const { return FDate; }
+    void SetDate(bool hasDate, double date);
+    const std::string& DateText() const { return FDateText; }
+
+    int PaletteIndex() const { return FPaletteIndex; }
+    void SetPaletteIndex(int index) { FPaletteIndex = index; }
+    TColor ResolvedFill = 0x00FF00FF;   // magenta until the colour scheme fills it
+    TColor ResolvedBorder = 0x00FFFF00; // cyan
+    TColor ResolvedText = clBlack;
+
+    // Layout.
+    TNestedLayoutMode LayoutMode() const { return FLayoutOptions ? FLayoutOptions->Mode : nlmParent; }
+    const TLayoutOptions* LayoutOptions() const { return FLayoutOptions.get(); }
+    void SetLayoutOptions(const TLayoutOptions* options);
+    int WrapWidth() const { return FWrapWidth; }
+    void SetWrapWidth(int width) { FWrapWidth = width; }
+
+    const std::string& VoiceMemo() const { return FVoiceMemo; }
+    void SetVoiceMemo(const std::string& link);
+
+    // Auto-number label, empty when the map does not number or the topic is not numbered.
+    std::string NumberLabel() const;
+
+    bool Loading() const { return FLoading; }
+    // Ends reading: setters notify again.
+    void FinishLoading() { FLoading = false; }
+
+    // Recomputes what is derived from the topic's data (texts, date, decorations) before layout.
+    void RefreshDerivedData();
+    bool DerivedDataDirty() const { return FDerivedDirty; }
+    void MarkDerivedDataDirty() { FDerivedDirty = true; }
+
+private:
+    friend class TMindMap;
+    friend class TCVMindMapReaderBase;
+
+    void RemoveChild(TMindMapNode* child);
+    void Changed(); // tells the map that this topic changed
+
+    TMindMapNode* FParent = nullptr;                   // not owned
+    std::vector<TMindMapNode*> FChildren;              // not owned
+    std::unique_ptr<TParentRelation> FParentRelation;  // owned
+    std::unique_ptr<TLayoutOptions> FLayoutOptions;    // owned, null when the topic follows its parent
+    std::string FText;
+    std::string FPlainText;
+    std::string FNote;
+    std::string FDateText;
+    std::string FVoiceMemo;
+    TFloatPoint FPosition{};
+    TFloatPoint FSize{100, 20};
+    double FDate = 0;
+    int FProgress = 0;
+    int FPaletteIndex = 0;
+    int FWrapWidth = -1;
+    int FLevel = 0;        // cached by the map
+    int FSiblingIndex = 0; // cached by the map's numbering pass
+    TTextFormat FTextFormat = tfMarkdown;
+    TTextFormat FNoteFormat = tfPlain;
+    TCheckboxMode FCheckboxMode = cbmNone;
+    bool FCollapsed = false;
+    bool FOutlineCollapsed = false;
+    bool FHidden = false;
+    bool FVisible = true;
+    bool FHasDate = false;
+    bool FLoading;
+    bool FDerivedDirty = true;
+};
+
+// The one view of a map.
+class IMindMapEditor {
+public:
+    virtual ~IMindMapEditor() = default;
+    virtual void FinishInPlaceEdit() = 0;
+    virtual TViewState GetViewState() = 0;
+    virtual void ApplyViewState(const TViewState& state) = 0;
+    virtual void ContentsChanged() = 0;
+    virtual void DocumentPropertiesChanged() = 0;
+    virtual void ElementChanged(TMindMapElement* element) = 0;
+    virtual void SelectionChanged() = 0;
+    virtual void StyleSheetChanged() = 0;
+    virtual void MakeElementVisible(TMindMapElement* element) = 0;
+    virtual bool IsBusy() = 0;
+};
+
+// A panel that edits or shows something of the selected element (the note panel).
+class TCustomModelessEditor {
+public:
+    virtual ~TCustomModelessEditor() = default;
+    virtual void SelectionChanged(TMindMapElement* primary) = 0;
+    virtual void NoteChanged(TMindMapNode* topic) = 0;
+    virtual void CommitEdits(TMindMapElement* element) = 0;
+    virtual void Clear() = 0;
+};
+
+// A panel that also shows the hierarchy (the outline panel).
+class TCustomHierarchyListener : public TCustomModelessEditor {
+public:
+    virtual void HierarchyChanged() = 0;
+};
+
+class TMindMap {
+public:
+    TMindMap();
+    TMindMap(const TMindMap&) = delete;
+    TMindMap& operator=(const TMindMap&) = delete;
+    ~TMindMap();
+
+    // Topics.
+    int TopicCount() const { return static_cast<int>(FTopics.size()); }
+    TMindMapNode* TopicAt(int index) const { return FTopics.at(static_cast<std::size_t>(index)).get(); }
+    int CentralThemeCount() const { return static_cast<int>(FCentralThemes.size()); }
+    TMindMapNode* CentralThemeAt(int index) const { return FCentralThemes.at(static_cast<std::size_t>(index)); }
+    const std::vector<TMindMapNode*>& CentralThemes() const { return FCentralThemes; }
+    // The chosen central theme, or the first one (which is then kept).
+    TMindMapNode* MainCentralTheme();
+    void SetMainCentralTheme(TMindMapNode* topic);
+    // Appends a new topic; readers create topics in the loading state.
+    TMindMapNode* NewTopic(TFloatPoint position, bool loading);
+    void RebuildCentralThemes();
+
+    // Cross links and groups.
+    int RelationCount() const { return static_cast<int>(FRelations.size()); }
+    TCrossLink* RelationAt(int index) const { return FRelations.at(static_cast<std::size_t>(index)).get(); }
+    TCrossLink* NewCrossLink(TMindMapNode* source, TMindMapNode* target);
+    // Cross links whose ends are not two different existing topics are dropped.
+    void DeleteDanglingCrossLinks();
+    int GroupCount() const { return static_cast<int>(FGroups.size()); }
+    TNodeGroup* GroupAt(int index) const { return FGroups.at(static_cast<std::size_t>(index)).get(); }
+    // Groups are made only from a non-empty list of topics; answers null otherwise.
+    TNodeGroup* NewGroup(const std::vector<TMindMapNode*>& members);
+
+    TMindMapElement* FindElementByGuid(const std::string& guid) const;
+
+    // Selection.
+    TMindMapElement* SelectedElement() const { return FSelection.empty() ? nullptr : FSelection.front(); }
+    TMindMapNode* SelectedTopic() const;
+    TElementKind SelectionKind() const;
+    bool HasMultiSelection() const { return FSelection.size() > 1; }
+    const std::vector<TMindMapElement*>& Selection() const { return FSelection; }
+    std::string SelectedGuid() const;
+    std::vector<TMindMapNode*> GetSelectedRootNodes() const;
+    void Select(TMindMapElement* element);
+    void ToggleSelection(TMindMapElement* element, bool insertFirst);
+
+    // Document properties.
+    const std::string& Title() const { return FTitle; }
+    void SetTitle(const std::string& title);
+    std::string DocumentTitle();
+    TDocumentInfo& Info() { return FInfo; }
+    const TDocumentInfo& Info() const { return FInfo; }
+    TMapAttributes& MapAttributes() { return FMapAttributes; }
+    const TMapAttributes& MapAttributes() const { return FMapAttributes; }
+    TAutoNumbering AutoNumbering() const { return FAutoNumbering; }
+    void SetAutoNumbering(TAutoNumbering value);
+    bool AutoRollUp() const { return FAutoRollUp; }
+    void SetAutoRollUp(bool value);
+    TViewState GetViewState();
+    void SetViewState(const TViewState& state);
+    bool HasDocument() const { return FHasDocument; }
+    bool Modified() const { return FModified; }
+    void SetModified(bool value) { FModified = value; }
+    int ReadState() const { return FReadState; }
+    // True when the last read stopped early because the text held no map this program reads.
+    bool ReadAborted() const { return FReadAborted; }
+
+    // Loading. Errors leave an empty map; they are passed on when asked, otherwise reported through the
+    // application's exception handler.
+    void LoadFromText(const std::string& text, const std::string& storageName, bool rethrow, int kind = 0);
+    void Clear();
+    void CloseDocument();
+
+    // Update batching and notifications.
+    void BeginUpdate();
+    void EndUpdate();
+    int UpdateCount() const { return FUpdateCount; }
+    void Notify(std::uint16_t changes);
+    void NotifyElementChanged(TMindMapElement* element);
+    void Refresh();
+    void RequestLayout() { FLayoutNeeded = true; }
+    bool LayoutNeeded() const { return FLayoutNeeded; }
+    void RequestRollUp() { FRollUpNeeded = true; }
+    void InvalidateNumbering() { FNumberingValid = false; }
+    void InvalidateLevels() { FLevelsValid = false; }
+    void MarkDecorationsDirty() { FDecorationsDirty = true; }
+    // Rolls the progress of check boxes up every branch.
+    void RollUpProgress();
+
+    // Observers.
+    IMindMapEditor* Editor() const { return FEditor; }
+    void SetEditor(IMindMapEditor* editor) { FEditor = editor; }
+    TCustomModelessEditor* NoteEditor() const { return FNoteEditor; }
+    void SetNoteEditor(TCustomModelessEditor* editor) { FNoteEditor = editor; }
+    void AddHierarchyListener(TCustomHierarchyListener* listener);
+    void RemoveHierarchyListener(TCustomHierarchyListener* listener);
+
+private:
+    friend class TMindMapNode;
+    friend class TCVMindMapReaderBase;
+
+    void RunPendingNotifications(std::uint16_t changes);
+    void FinishReading();
+    void ChangeSelection(std::vector<TMindMapElement*> selection);
+    void UpdateLevels() const;
+    void UpdateNumbering() const;
+
+    std::vector<std::unique_ptr<TMindMapNode>> FTopics;   // owned
+    std::vector<TMindMapNode*> FCentralThemes;            // not owned
+    std::vector<std::unique_ptr<TCrossLink>> FRelations;  // owned
+    std::vector<std::unique_ptr<TNodeGroup>> FGroups;     // owned
+    std::vector<TMindMapElement*> FSelection;             // not owned
+    std::vector<TCustomHierarchyListener*> FHierarchyListeners; // not owned
+    TMindMapNode* FMainCentralTheme = nullptr;            // not owned
+    IMindMapEditor* FEditor = nullptr;                    // not owned
+    TCustomModelessEditor* FNoteEditor = nullptr;         // not owned
+    std::string FTitle;
+    TDocumentInfo FInfo;
+    TMapAttributes FMapAttributes;
+    TViewState FViewState;
+    int FUpdateCount = 0;
+    std::uint16_t FChangeFlags = 0;
+    int FReadState = 0;
+    TAutoNumbering FAutoNumbering = anDisabled;
+    bool FAutoRollUp = false;
+    bool FHasDocument = false;
+    bool FModified = false;
+    bool FReadAborted = false;
+    bool FLayoutNeeded = false;
+    bool FRollUpNeeded = false;
+    bool FDecorationsDirty = false;
+    mutable bool FLevelsValid = false;
+    mutable bool FNumberingValid = false;
+};
+
+// Normalises stored text: every line break becomes one CR, other control characters become spaces.
+std::string NormalizeTopicText(const std::string& text);

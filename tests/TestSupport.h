@@ -1,0 +1,45 @@
+#pragma once
+
+// Small fixtures shared by the tests: archives built in memory, temporary folders, native documents.
+
+#include <clocale>
+#include <filesystem>
+#include <string>
+#include <utility>
+#include <vector>
+
+// ZIP archive bytes holding the entries (name, content), deflated.
+std::string MakeZip(const std::vector<std::pair<std::string, std::string>>& entries);
+
+// A native document with the DOCTYPE and root; meta and topics are inserted as given.
+std::string NativeDocument(const std::string& topics, const std::string& meta = "",
+                           const std::string& rootAttributes = R"(doc-version="3" generator="CorvellaWin32")");
+
+// A folder that is removed with everything in it when the object goes.
+class TTempDir {
+public:
+    TTempDir();
+    ~TTempDir();
+    TTempDir(const TTempDir&) = delete;
+    TTempDir& operator=(const TTempDir&) = delete;
+
+    const std::filesystem::path& Path() const { return FPath; }
+    std::string Write(const std::string& name, const std::string& bytes) const;
+
+private:
+    std::filesystem::path FPath;
+};
+
+// Runs a test body under a decimal-comma locale and restores the previous one.
+class TGermanLocale {
+public:
+    TGermanLocale();
+    ~TGermanLocale();
+    TGermanLocale(const TGermanLocale&) = delete;
+    TGermanLocale& operator=(const TGermanLocale&) = delete;
+    bool Active() const { return FActive; }
+
+private:
+    std::string FPrevious;
+    bool FActive = false;
+};
