@@ -17,7 +17,8 @@ build-test: bootstrap
 	@cmake --build build/test -j $(JOBS)
 
 run: build-release
-	build/release/src/app/corvella-viewer $(SAMPLE)
+	@# the window comes with the viewer; until then the sample is shown as its outline
+	build/release/src/app/corvella-viewer --outline $(SAMPLE)
 
 test: build-test
 	cd build/test && ctest --output-on-failure -j $(JOBS)

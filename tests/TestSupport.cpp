@@ -56,4 +56,6 @@ TGermanLocale::TGermanLocale() {
     FActive = std::setlocale(LC_ALL, "de_DE.UTF-8") != nullptr;
 }
 
-TGermanLocale::~TGermanLocale() { std::setlocale(LC_ALL, FPrevious.c_str()); }
+TGermanLocale::~TGermanLocale() {
+    std::setlocale(LC_ALL, FPrevious.c_str());
+}

@@ -3,4 +3,6 @@
 
 #include "app/CommandLine.h"
 
-int main(int argc, char** argv) { return RunCommandLine(argc, argv); }
+int main(int argc, char** argv) {
+    return RunCommandLine(argc, argv);
+}

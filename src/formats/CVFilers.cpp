@@ -30,8 +30,8 @@ constexpr std::array<std::string_view, 4> kCheckboxModes = {"", "checkbox", "pro
 constexpr std::array<std::string_view, 3> kAutoNumberings = {"disabled", "inside", "below"};
 constexpr std::array<std::string_view, 3> kTextFormats = {"md1", "plain", "rtf1"};
 constexpr std::array<std::string_view, 3> kConnectionStyles = {"centered", "baseline", "left-right"};
-constexpr std::array<std::string_view, 7> kElementKinds = {"",         "node",           "image",     "text",
-                                                           "crosslink", "parent-relation", "node-group"};
+constexpr std::array<std::string_view, 7> kElementKinds = {
+    "", "node", "image", "text", "crosslink", "parent-relation", "node-group"};
 constexpr std::array<std::string_view, 9> kLegacyDirections = {"auto",    "right",  "left",       "top",   "top-ltr",
                                                                "top-rtl", "bottom", "bottom-rtl", "manual"};
 
@@ -48,8 +48,8 @@ enum TLegacyDirection : std::uint8_t {
 };
 
 TCvmxGenerator GeneratorFromName(std::string_view name) {
-    constexpr std::array<std::string_view, 5> names = {"CorvellaOSX", "CorvellaOSXN", "CorvellaTouch",
-                                                       "CorvellaWin32", "CorvellaAndroid"};
+    constexpr std::array<std::string_view, 5> names = {"CorvellaOSX", "CorvellaOSXN", "CorvellaTouch", "CorvellaWin32",
+                                                       "CorvellaAndroid"};
     for (std::size_t i = 0; i < names.size(); ++i)
         if (SameText(names[i], name))
             return static_cast<TCvmxGenerator>(i + 1);
@@ -230,8 +230,7 @@ bool ParseDocumentDate(std::string_view text, double& days) {
         return false;
     const int day = parts[0], month = parts[1], year = parts[2];
     if (day < 1 || day > 31 || month < 1 || month > 12 || year < 1 || year > 9999 ||
-        !g_date_valid_dmy(static_cast<GDateDay>(day), static_cast<GDateMonth>(month),
-                          static_cast<GDateYear>(year)))
+        !g_date_valid_dmy(static_cast<GDateDay>(day), static_cast<GDateMonth>(month), static_cast<GDateYear>(year)))
         return false;
     GDate date;
     g_date_clear(&date, 1);
@@ -251,23 +250,33 @@ std::string FormatDocumentDate(double days) {
                   g_date_get_year(&date));
 }
 
-std::string_view CheckboxModeName(TCheckboxMode mode) { return KeywordOf(kCheckboxModes, mode); }
+std::string_view CheckboxModeName(TCheckboxMode mode) {
+    return KeywordOf(kCheckboxModes, mode);
+}
 bool TryCheckboxModeFromName(std::string_view name, TCheckboxMode& mode) {
     return LookupKeyword(kCheckboxModes, name, mode);
 }
-std::string_view AutoNumberingName(TAutoNumbering value) { return KeywordOf(kAutoNumberings, value); }
+std::string_view AutoNumberingName(TAutoNumbering value) {
+    return KeywordOf(kAutoNumberings, value);
+}
 bool TryAutoNumberingFromName(std::string_view name, TAutoNumbering& value) {
     return LookupKeyword(kAutoNumberings, name, value);
 }
-std::string_view TextFormatName(TTextFormat format) { return KeywordOf(kTextFormats, format); }
+std::string_view TextFormatName(TTextFormat format) {
+    return KeywordOf(kTextFormats, format);
+}
 bool TryTextFormatFromName(std::string_view name, TTextFormat& format) {
     return LookupKeyword(kTextFormats, name, format);
 }
-std::string_view ConnectionStyleName(TConnectionStyle style) { return KeywordOf(kConnectionStyles, style); }
+std::string_view ConnectionStyleName(TConnectionStyle style) {
+    return KeywordOf(kConnectionStyles, style);
+}
 bool TryConnectionStyleFromName(std::string_view name, TConnectionStyle& style) {
     return LookupKeyword(kConnectionStyles, name, style);
 }
-std::string_view ElementKindName(TElementKind kind) { return KeywordOf(kElementKinds, kind); }
+std::string_view ElementKindName(TElementKind kind) {
+    return KeywordOf(kElementKinds, kind);
+}
 bool TryElementKindFromName(std::string_view name, TElementKind& kind) {
     return LookupKeyword(kElementKinds, name, kind);
 }
@@ -275,7 +284,9 @@ bool TryElementKindFromName(std::string_view name, TElementKind& kind) {
 // ---------------------------------------------------------------------------------------------------------------
 // Reader base
 
-TMindMapNode* TCVMindMapReaderBase::NewTopic() { return FMap->NewTopic({0, 0}, true); }
+TMindMapNode* TCVMindMapReaderBase::NewTopic() {
+    return FMap->NewTopic({0, 0}, true);
+}
 
 TCrossLink* TCVMindMapReaderBase::NewCrossLink(TMindMapNode* source, TMindMapNode* target) {
     return FMap->NewCrossLink(source, target);

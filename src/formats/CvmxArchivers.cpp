@@ -40,7 +40,9 @@ void ReadArchive(TZipArchive& archive, const std::string& name, bool withImages,
 
 } // namespace
 
-bool HasZipSignature(std::string_view bytes) { return bytes.size() >= 4 && bytes.substr(0, 4) == "PK\x03\x04"; }
+bool HasZipSignature(std::string_view bytes) {
+    return bytes.size() >= 4 && bytes.substr(0, 4) == "PK\x03\x04";
+}
 
 std::string DecodeBareDocument(std::string_view bytes) {
     if (bytes.size() >= 3 && bytes.substr(0, 3) == "\xEF\xBB\xBF")

@@ -9,8 +9,8 @@ namespace {
 constexpr std::array<std::string_view, kLayoutModeCount> kModeNames = {
     "parent", "free", "strict-horizontal", "strict-vertical", "list", "top-down", "h-linear", "radial", "matrix"};
 constexpr std::array<std::string_view, kLayoutDirectionCount> kDirectionNames = {
-    "auto",   "auto-cw", "right",       "left",         "bottom", "top",
-    "manual", "alternating", "alternating-compact", "equal-angles"};
+    "auto",        "auto-cw", "right", "left", "bottom", "top", "manual", "alternating", "alternating-compact",
+    "equal-angles"};
 constexpr std::array<std::string_view, kLayoutFlowCount> kFlowNames = {"default", "ltr", "rtl", "auto", "compact"};
 
 template <typename TEnum, std::size_t N>
@@ -70,11 +70,21 @@ const TLayoutOptions& DefaultLayoutOptions(TNestedLayoutMode mode) {
     return defaults[mode < kLayoutModeCount ? mode : 0];
 }
 
-std::string_view LayoutModeName(TNestedLayoutMode mode) { return NameOf(kModeNames, mode); }
-std::string_view LayoutDirectionName(TLayoutDirection direction) { return NameOf(kDirectionNames, direction); }
-std::string_view LayoutFlowName(TLayoutFlow flow) { return NameOf(kFlowNames, flow); }
-bool TryLayoutModeFromName(std::string_view name, TNestedLayoutMode& mode) { return Lookup(kModeNames, name, mode); }
+std::string_view LayoutModeName(TNestedLayoutMode mode) {
+    return NameOf(kModeNames, mode);
+}
+std::string_view LayoutDirectionName(TLayoutDirection direction) {
+    return NameOf(kDirectionNames, direction);
+}
+std::string_view LayoutFlowName(TLayoutFlow flow) {
+    return NameOf(kFlowNames, flow);
+}
+bool TryLayoutModeFromName(std::string_view name, TNestedLayoutMode& mode) {
+    return Lookup(kModeNames, name, mode);
+}
 bool TryLayoutDirectionFromName(std::string_view name, TLayoutDirection& direction) {
     return Lookup(kDirectionNames, name, direction);
 }
-bool TryLayoutFlowFromName(std::string_view name, TLayoutFlow& flow) { return Lookup(kFlowNames, name, flow); }
+bool TryLayoutFlowFromName(std::string_view name, TLayoutFlow& flow) {
+    return Lookup(kFlowNames, name, flow);
+}

@@ -16,7 +16,9 @@ constexpr char32_t kLineSeparator = 0x2028;
 
 // Plain text of a topic or free text as measured, painted, searched and shown in the outline. Markup is not
 // parsed yet: every format shows its text as stored.
-std::string PlainTextOf(const std::string& text, TTextFormat) { return text; }
+std::string PlainTextOf(const std::string& text, TTextFormat) {
+    return text;
+}
 
 // The user's short date format for days since 1899-12-30; empty for dates the calendar cannot show.
 std::string ShortDateText(double days) {
@@ -30,8 +32,8 @@ std::string ShortDateText(double days) {
         g_date_subtract_days(date, static_cast<guint>(-whole));
     std::string result;
     if (g_date_valid(date)) {
-        GDateTime* dateTime = g_date_time_new_local(g_date_get_year(date), g_date_get_month(date),
-                                                    g_date_get_day(date), 0, 0, 0);
+        GDateTime* dateTime =
+            g_date_time_new_local(g_date_get_year(date), g_date_get_month(date), g_date_get_day(date), 0, 0, 0);
         if (dateTime) {
             if (gchar* text = g_date_time_format(dateTime, "%x")) {
                 result = text;
@@ -85,7 +87,9 @@ void TContainedElement::SetOffset(TFloatPoint offset) {
     FOwner->ContainedChanged(*this);
 }
 
-bool TContainedElement::IsVisible() const { return FOwner->IsVisible(); }
+bool TContainedElement::IsVisible() const {
+    return FOwner->IsVisible();
+}
 
 TFloatPoint TContainedElement::GetPosition() const {
     const TFloatPoint origin = FOwner->GetPosition();
@@ -164,7 +168,9 @@ TMindMapText* TCompositeElement::AddText(const std::string& text, TTextFormat fo
     return result;
 }
 
-void TCompositeElement::PlaceContained(TContainedElement& element) { element.SetOffset({0, 0}); }
+void TCompositeElement::PlaceContained(TContainedElement& element) {
+    element.SetOffset({0, 0});
+}
 
 void TCompositeElement::ContainedChanged(TContainedElement& element) {
     Map().MarkDecorationsDirty();
@@ -192,7 +198,9 @@ TFloatPoint TMindMapRelation::GetPosition() const {
     return {};
 }
 
-TMindMapNode* TParentRelation::Source() const { return FTopic->Parent(); }
+TMindMapNode* TParentRelation::Source() const {
+    return FTopic->Parent();
+}
 
 bool TParentRelation::IsVisible() const {
     const TMindMapNode* parent = FTopic->Parent();
@@ -208,7 +216,9 @@ void TNodeGroup::AddMember(TMindMapNode* topic) {
         FMembers.push_back(topic);
 }
 
-void TNodeGroup::RemoveMember(TMindMapNode* topic) { std::erase(FMembers, topic); }
+void TNodeGroup::RemoveMember(TMindMapNode* topic) {
+    std::erase(FMembers, topic);
+}
 
 // ---------------------------------------------------------------------------------------------------------------
 // Topics
@@ -345,8 +355,8 @@ void TMindMapNode::SetText(const std::string& text, TTextFormat format) {
     if (FLoading)
         return;
     TMindMap& map = Map();
-    if (map.FMainCentralTheme == this || (!map.FMainCentralTheme && !map.FCentralThemes.empty() &&
-                                          map.FCentralThemes.front() == this))
+    if (map.FMainCentralTheme == this ||
+        (!map.FMainCentralTheme && !map.FCentralThemes.empty() && map.FCentralThemes.front() == this))
         map.Notify(mcDocumentProperties);
     map.InvalidateNumbering();
     map.RequestLayout();
@@ -376,7 +386,9 @@ bool TMindMapNode::HasNote() const {
     return std::any_of(FNote.begin(), FNote.end(), [](char c) { return static_cast<unsigned char>(c) > 0x20; });
 }
 
-std::string TMindMapNode::NotePlainText() const { return PlainTextOf(FNote, FNoteFormat); }
+std::string TMindMapNode::NotePlainText() const {
+    return PlainTextOf(FNote, FNoteFormat);
+}
 
 void TMindMapNode::UpdateChildVisibility() {
     // iterative: a branch can be a chain of many thousand topics
@@ -777,8 +789,8 @@ void TMindMap::SetViewState(const TViewState& state) {
 }
 
 void TMindMap::AddHierarchyListener(TCustomHierarchyListener* listener) {
-    if (listener && std::find(FHierarchyListeners.begin(), FHierarchyListeners.end(), listener) ==
-                        FHierarchyListeners.end())
+    if (listener &&
+        std::find(FHierarchyListeners.begin(), FHierarchyListeners.end(), listener) == FHierarchyListeners.end())
         FHierarchyListeners.push_back(listener);
 }
 

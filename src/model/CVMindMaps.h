@@ -363,10 +363,10 @@ private:
     void RemoveChild(TMindMapNode* child);
     void Changed(); // tells the map that this topic changed
 
-    TMindMapNode* FParent = nullptr;                   // not owned
-    std::vector<TMindMapNode*> FChildren;              // not owned
-    std::unique_ptr<TParentRelation> FParentRelation;  // owned
-    std::unique_ptr<TLayoutOptions> FLayoutOptions;    // owned, null when the topic follows its parent
+    TMindMapNode* FParent = nullptr;                  // not owned
+    std::vector<TMindMapNode*> FChildren;             // not owned
+    std::unique_ptr<TParentRelation> FParentRelation; // owned
+    std::unique_ptr<TLayoutOptions> FLayoutOptions;   // owned, null when the topic follows its parent
     std::string FText;
     std::string FPlainText;
     std::string FNote;
@@ -529,15 +529,15 @@ private:
     void UpdateLevels() const;
     void UpdateNumbering() const;
 
-    std::vector<std::unique_ptr<TMindMapNode>> FTopics;   // owned
-    std::vector<TMindMapNode*> FCentralThemes;            // not owned
-    std::vector<std::unique_ptr<TCrossLink>> FRelations;  // owned
-    std::vector<std::unique_ptr<TNodeGroup>> FGroups;     // owned
-    std::vector<TMindMapElement*> FSelection;             // not owned
+    std::vector<std::unique_ptr<TMindMapNode>> FTopics;         // owned
+    std::vector<TMindMapNode*> FCentralThemes;                  // not owned
+    std::vector<std::unique_ptr<TCrossLink>> FRelations;        // owned
+    std::vector<std::unique_ptr<TNodeGroup>> FGroups;           // owned
+    std::vector<TMindMapElement*> FSelection;                   // not owned
     std::vector<TCustomHierarchyListener*> FHierarchyListeners; // not owned
-    TMindMapNode* FMainCentralTheme = nullptr;            // not owned
-    IMindMapEditor* FEditor = nullptr;                    // not owned
-    TCustomModelessEditor* FNoteEditor = nullptr;         // not owned
+    TMindMapNode* FMainCentralTheme = nullptr;                  // not owned
+    IMindMapEditor* FEditor = nullptr;                          // not owned
+    TCustomModelessEditor* FNoteEditor = nullptr;               // not owned
     std::string FTitle;
     TDocumentInfo FInfo;
     TMapAttributes FMapAttributes;

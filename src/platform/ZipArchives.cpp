@@ -109,8 +109,8 @@ bool TZipArchive::Extract(std::string_view name, std::string& bytes, std::uint64
         if (bytes.size() + size > limit || FTotalExtracted + size > FTotalLimit) {
             zip_fclose(file);
             bytes.clear();
-            throw EZipError(Format("The entry %s of the archive %s is too large to open", entryName.c_str(),
-                                   FDisplayName.c_str()));
+            throw EZipError(
+                Format("The entry %s of the archive %s is too large to open", entryName.c_str(), FDisplayName.c_str()));
         }
         bytes.append(buffer, static_cast<std::size_t>(size));
         FTotalExtracted += size;

@@ -13,7 +13,15 @@ constexpr TColor clWhite = 0x00FFFFFF;
 constexpr TColor RGBColor(unsigned r, unsigned g, unsigned b) {
     return static_cast<TColor>((r & 0xFF) | ((g & 0xFF) << 8) | ((b & 0xFF) << 16));
 }
-constexpr unsigned RedOf(TColor c) { return c & 0xFF; }
-constexpr unsigned GreenOf(TColor c) { return (c >> 8) & 0xFF; }
-constexpr unsigned BlueOf(TColor c) { return (c >> 16) & 0xFF; }
-constexpr bool IsPaintable(TColor c) { return c != clNone && c != clDefault; }
+constexpr unsigned RedOf(TColor c) {
+    return c & 0xFF;
+}
+constexpr unsigned GreenOf(TColor c) {
+    return (c >> 8) & 0xFF;
+}
+constexpr unsigned BlueOf(TColor c) {
+    return (c >> 16) & 0xFF;
+}
+constexpr bool IsPaintable(TColor c) {
+    return c != clNone && c != clDefault;
+}

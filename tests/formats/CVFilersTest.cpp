@@ -32,8 +32,8 @@ TEST(TCvmxMindMapReader, RootDoctypeAndVersionDecideWhetherTheDocumentIsRead) {
         std::string Text;
         bool Read;
     };
-    const std::string noDoctype = R"(<corvella-mindmaps doc-version="1"><mindmap><topics>)" + topic +
-                                  "</topics></mindmap></corvella-mindmaps>";
+    const std::string noDoctype =
+        R"(<corvella-mindmaps doc-version="1"><mindmap><topics>)" + topic + "</topics></mindmap></corvella-mindmaps>";
     const std::string touchWithoutDoctype = R"(<corvella-mindmaps doc-version="3" generator="CorvellaTouch">)"
                                             "<mindmap><topics>" +
                                             topic + "</topics></mindmap></corvella-mindmaps>";
@@ -83,8 +83,8 @@ TEST(TCvmxMindMapReader, TopicTextIsUnescapedFromVersionTwoOn) {
         {"1", R"(a\Nb)", R"(a\Nb)"},
         {"3", R"(a\\b\)", R"(a\b\)"},
         {"3", R"(a\Lb\qc)", "a\nbqc"},
-        {"3", "&amp;lt;tag&amp;gt;", "<tag>"},      // escaped once more than the XML needs
-        {"3", "&amp;amp;lt;", "&lt;"},               // a literal "&lt;" of the user survives
+        {"3", "&amp;lt;tag&amp;gt;", "<tag>"}, // escaped once more than the XML needs
+        {"3", "&amp;amp;lt;", "&lt;"},         // a literal "&lt;" of the user survives
         {"3", "&#x65e5;&#x672c;", "\xE6\x97\xA5\xE6\x9C\xAC"},
     };
     for (const TCase& c : cases) {

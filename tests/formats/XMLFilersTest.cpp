@@ -1119,4 +1119,3 @@ TEST(XMLCorpus, DecodesTextsWrittenAsCharacterReferences) {
     });
     EXPECT_EQ(1, kept);
 }
-

@@ -180,8 +180,14 @@ TEST_F(TMapFixture, GuidsAreMadeOnDemandAndMarkTheMapModified) {
 
 TEST_F(TMapFixture, TextsAreNormalisedBeforeTheyAreStored) {
     const std::pair<std::string, std::string> cases[] = {
-        {"a\r\nb", "a\rb"}, {"a\nb", "a\rb"}, {"a\rb", "a\rb"}, {"a\n\rb", "a\r\rb"},
-        {"a\xE2\x80\xA8" "b", "a\rb"}, {"a\tb\x01", "a b "},
+        {"a\r\nb", "a\rb"},
+        {"a\nb", "a\rb"},
+        {"a\rb", "a\rb"},
+        {"a\n\rb", "a\r\rb"},
+        {"a\xE2\x80\xA8"
+         "b",
+         "a\rb"},
+        {"a\tb\x01", "a b "},
     };
     TMindMapNode* topic = Add("");
     for (const auto& [text, stored] : cases) {
@@ -228,8 +234,8 @@ TEST_F(TMapFixture, NotificationsAreBatchedAndRunInAFixedOrder) {
     Map.EndUpdate();
     EXPECT_TRUE(editor.Calls.empty());
     Map.EndUpdate();
-    EXPECT_EQ(editor.Calls, (std::vector<std::string>{"viewstate", "stylesheet", "properties", "selection",
-                                                      "element(null)"}));
+    EXPECT_EQ(editor.Calls,
+              (std::vector<std::string>{"viewstate", "stylesheet", "properties", "selection", "element(null)"}));
     editor.Calls.clear();
     Map.Select(topic); // already the only selected element
     EXPECT_TRUE(editor.Calls.empty());

@@ -13,10 +13,9 @@ TEST(CVStrings, NumbersParseWholeStringsWithAPointAndRefuseNonFiniteValues) {
         double Value;
     };
     const TCase cases[] = {
-        {"12.5", true, 12.5},   {"-3", true, -3},      {"+4.25", true, 4.25}, {"1e3", true, 1000},
-        {"12,5", false, 0},     {"", false, 0},        {" 1", false, 0},      {"1 ", false, 0},
-        {"nan", false, 0},      {"NaN", false, 0},     {"inf", false, 0},     {"-infinity", false, 0},
-        {"1e400", false, 0},    {"0x10", false, 0},    {"abc", false, 0},
+        {"12.5", true, 12.5}, {"-3", true, -3},        {"+4.25", true, 4.25}, {"1e3", true, 1000}, {"12,5", false, 0},
+        {"", false, 0},       {" 1", false, 0},        {"1 ", false, 0},      {"nan", false, 0},   {"NaN", false, 0},
+        {"inf", false, 0},    {"-infinity", false, 0}, {"1e400", false, 0},   {"0x10", false, 0},  {"abc", false, 0},
     };
     TGermanLocale german;
     ASSERT_TRUE(german.Active()) << "the de_DE.UTF-8 locale is missing";
@@ -62,27 +61,35 @@ TEST(CVStrings, RoundingTakesHalvesToTheEvenNeighbour) {
 
 TEST(CVStrings, Utf8DecodingReplacesEveryInvalidSequence) {
     EXPECT_TRUE(IsValidUtf8("gr\xC3\xBC\xC3\x9F \xEF\xBF\xBD \xF0\x9F\x98\x80"));
-    const char* invalid[] = {"\xC3", "\xC0\xAF", "\xED\xA0\x80", "\xF4\x90\x80\x80", "a\x80" "b"};
+    const char* invalid[] = {"\xC3", "\xC0\xAF", "\xED\xA0\x80", "\xF4\x90\x80\x80",
+                             "a\x80"
+                             "b"};
     for (const char* text : invalid) {
         SCOPED_TRACE(text);
         EXPECT_FALSE(IsValidUtf8(text));
         EXPECT_TRUE(IsValidUtf8(SanitizeUtf8(text)));
     }
-    EXPECT_EQ(SanitizeUtf8("a\x80" "b"), "a\xEF\xBF\xBD" "b");
+    EXPECT_EQ(SanitizeUtf8("a\x80"
+                           "b"),
+              "a\xEF\xBF\xBD"
+              "b");
     EXPECT_EQ(CodePointCount("\xE6\x97\xA5\xE6\x9C\xAC!"), 3u);
 }
 
 TEST(Encodings, BytesThatAreNotUtf8AreReadAsWindows1252) {
-    EXPECT_EQ(DecodeAnsi("caf\xC3\xA9"), "caf\xC3\xA9");               // already UTF-8
+    EXPECT_EQ(DecodeAnsi("caf\xC3\xA9"), "caf\xC3\xA9");                                 // already UTF-8
     EXPECT_EQ(DecodeAnsi("caf\xE9 \x80 \x93"), "caf\xC3\xA9 \xE2\x82\xAC \xE2\x80\x9C"); // é € “
-    EXPECT_EQ(DecodeWindows1252("\x81"), "\xC2\x81");                  // unassigned bytes keep their code
+    EXPECT_EQ(DecodeWindows1252("\x81"), "\xC2\x81"); // unassigned bytes keep their code
 }
 
 TEST(Encodings, Utf16LittleEndianKeepsPairsAndReplacesLoneSurrogates) {
     const std::string pair("\x3D\xD8\x00\xDE", 4); // U+1F600
     EXPECT_EQ(DecodeUtf16LE(pair), "\xF0\x9F\x98\x80");
-    const std::string lone("\x00\xD8" "A\x00", 4);
-    EXPECT_EQ(DecodeUtf16LE(lone), "\xEF\xBF\xBD" "A");
+    const std::string lone("\x00\xD8"
+                           "A\x00",
+                           4);
+    EXPECT_EQ(DecodeUtf16LE(lone), "\xEF\xBF\xBD"
+                                   "A");
 }
 
 TEST(Guids, ElementAndDocumentIdentitiesHaveTheirShapes) {

@@ -89,8 +89,11 @@ TEST(CvmxArchivers, AnArchiveYieldsItsDocumentAndThePicturesOfTheImagesFolder) {
 }
 
 TEST(CvmxArchivers, AnArchiveWithoutADocumentIsAnError) {
-    EXPECT_THAT([] { ReadNativeDocumentBytes(MakeZip({{"images/a.png", "x"}}), true, "map.cvmx"); },
-                ThrowsMessage<ECVException>(HasSubstr("map.cvmx holds no mind map document")));
+    EXPECT_THAT(
+        [] {
+            ReadNativeDocumentBytes(MakeZip({{"images/a.png", "x"}}), true, "map.cvmx");
+        },
+        ThrowsMessage<ECVException>(HasSubstr("map.cvmx holds no mind map document")));
     EXPECT_THAT([] { ReadNativeDocumentFile("/nonexistent/map.cvmx"); },
                 ThrowsMessage<ECVException>(HasSubstr("Cannot open map.cvmx")));
 }
