@@ -1,5 +1,6 @@
 #include "TestSupport.h"
 
+#include <cairo.h>
 #include <cstdlib>
 #include <fstream>
 #include <gtest/gtest.h>
@@ -24,6 +25,24 @@ std::string MakeZip(const std::vector<std::pair<std::string, std::string>>& entr
         throw std::runtime_error("cannot write a test archive");
     std::ifstream in(path, std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+std::string MakePng(int width, int height) {
+    cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, width, height);
+    cairo_t* cr = cairo_create(surface);
+    cairo_set_source_rgb(cr, 0.2, 0.4, 0.6);
+    cairo_paint(cr);
+    cairo_destroy(cr);
+    std::string bytes;
+    cairo_surface_write_to_png_stream(
+        surface,
+        [](void* closure, const unsigned char* data, unsigned int length) {
+            static_cast<std::string*>(closure)->append(reinterpret_cast<const char*>(data), length);
+            return CAIRO_STATUS_SUCCESS;
+        },
+        &bytes);
+    cairo_surface_destroy(surface);
+    return bytes;
 }
 
 std::string NativeDocument(const std::string& topics, const std::string& meta, const std::string& rootAttributes) {

@@ -11,6 +11,9 @@
 // ZIP archive bytes holding the entries (name, content), deflated.
 std::string MakeZip(const std::vector<std::pair<std::string, std::string>>& entries);
 
+// PNG bytes of a picture of that size, filled with one colour.
+std::string MakePng(int width, int height);
+
 // A native document with the DOCTYPE and root; meta and topics are inserted as given.
 std::string NativeDocument(const std::string& topics, const std::string& meta = "",
                            const std::string& rootAttributes = R"(doc-version="3" generator="CorvellaWin32")");

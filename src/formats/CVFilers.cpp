@@ -32,6 +32,9 @@ constexpr std::array<std::string_view, 3> kTextFormats = {"md1", "plain", "rtf1"
 constexpr std::array<std::string_view, 3> kConnectionStyles = {"centered", "baseline", "left-right"};
 constexpr std::array<std::string_view, 7> kElementKinds = {
     "", "node", "image", "text", "crosslink", "parent-relation", "node-group"};
+constexpr std::array<std::string_view, 6> kClipShapes = {"none", "circle", "ellipse", "square", "rectangle",
+                                                         "halfround"};
+constexpr std::array<std::string_view, 2> kImageSourceKinds = {"cache", "drawing"};
 constexpr std::array<std::string_view, 9> kLegacyDirections = {"auto",    "right",  "left",       "top",   "top-ltr",
                                                                "top-rtl", "bottom", "bottom-rtl", "manual"};
 
@@ -491,6 +494,8 @@ void TCvmxMindMapReader::ReadTopic(const TXMLElement& element, TMindMapNode& top
     if (element.HasAttribute("wrap"))
         topic.SetWrapWidth(element.GetInt("wrap", -1));
 
+    ReadDecorations(element, topic);
+
     topic.SetCollapsed(element.GetBool("collapsed", false));
     topic.SetOutlineCollapsed(element.GetBool("outline-collapsed", false));
     topic.SetHidden(element.GetBool("hidden", false));
@@ -527,6 +532,51 @@ void TCvmxMindMapReader::ReadTopic(const TXMLElement& element, TMindMapNode& top
         TTextFormat noteFormat = tfPlain;
         TryTextFormatFromName(note->GetString("textfmt"), noteFormat);
         topic.SetNote(note->GetText(), noteFormat);
+    }
+}
+
+void TCvmxMindMapReader::ReadDecorations(const TXMLElement& element, TMindMapNode& topic) {
+    topic.SetIcon(element.GetString("icon"));
+    if (TNodeIcon* icon = topic.Icon())
+        icon->SetScale(element.GetFloat("icon-scale", 0));
+
+    if (const TXMLElement* embedded = element.FindChild("embedded-image")) {
+        topic.SetEmbeddedImage(embedded->GetString("name"));
+        if (TEmbeddedImage* image = topic.EmbeddedImage()) {
+            if (embedded->HasAttribute("scale"))
+                image->SetScale(embedded->GetFloat("scale", TEmbeddedImage::kDefaultScale));
+            TClipShape clip = clsNone;
+            LookupKeyword(kClipShapes, embedded->GetString("clip"), clip);
+            image->SetClip(clip);
+            image->Link = embedded->GetString("link");
+            if (const TXMLElement* source = embedded->FindChild("source"))
+                image->Source = ReadImageSource(*source);
+        }
+    }
+
+    if (const TXMLElement* link = element.FindChild("link")) {
+        const auto has = [&](std::string_view name) { return !link->GetString(name).empty(); };
+        if (has("diagramref"))
+            topic.EnsureLink().SetDiagramReference(link->GetString("diagramref"), link->GetString("element"));
+        else if (has("urllink"))
+            topic.EnsureLink().SetUrl(link->GetString("urllink"));
+        else if (has("cloudmapref"))
+            topic.EnsureLink().SetCloudMapReference(link->GetString("cloudmapref"), link->GetString("element"),
+                                                    link->GetString("native"), link->GetString("bookmark"));
+        else if (has("clouddocref"))
+            topic.EnsureLink().SetCloudDocumentReference(link->GetString("clouddocref"), link->GetString("native"),
+                                                         link->GetString("bookmark"));
+        else if (has("phone-contact"))
+            topic.EnsureLink().SetPhoneContact(link->GetString("phone-contact"), link->GetString("thumbnail"));
+        else if (has("email-contact"))
+            topic.EnsureLink().SetEmailContact(link->GetString("email-contact"), link->GetString("thumbnail"));
+    } else if (!element.GetString("diagramref").empty()) {
+        topic.EnsureLink().SetDiagramReference(element.GetString("diagramref"), "");
+    }
+
+    if (const TXMLElement* hull = element.FindChild("hull"); hull && hull->GetBool("visible", false)) {
+        TNodeHullStyle& style = topic.EnsureHull();
+        style.HasFill = ReadColorElement(*hull, "fillcolor", style.FillColor);
     }
 }
 
@@ -605,6 +655,17 @@ void TCvmxMindMapReader::ReadSelection(const TXMLElement* meta) {
         chosen = &topic->ParentRelation();
     }
     map.Select(chosen);
+}
+
+std::unique_ptr<TImageSource> ReadImageSource(const TXMLElement& element) {
+    TImageSourceKind kind = iskCache;
+    if (!LookupKeyword(kImageSourceKinds, element.GetString("type"), kind))
+        return nullptr;
+    auto source = std::make_unique<TImageSource>();
+    source->Kind = kind;
+    source->Source = element.GetString("source");
+    source->Scribble = element.GetString("scribble");
+    return source;
 }
 
 std::unique_ptr<TCVMindMapReaderBase> CreateMindMapReader(TMindMap& map, const std::string& text, int kind) {

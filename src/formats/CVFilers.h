@@ -89,6 +89,7 @@ private:
     void ReadTopics(const TXMLElement* topics);
     void ReadTopic(const TXMLElement& element, TMindMapNode& topic);
     void ReadLayout(const TXMLElement& element, TMindMapNode& topic);
+    void ReadDecorations(const TXMLElement& element, TMindMapNode& topic);
     void ReadMainCentralTheme(const TXMLElement* meta);
     void ReadSelection(const TXMLElement* meta);
     TMindMapNode* TopicById(int id) const;
@@ -122,6 +123,9 @@ private:
 // Chooses the reader for a text of a document kind: an empty text gives the null reader, kind 0 the native
 // reader. Creating the reader parses the text.
 std::unique_ptr<TCVMindMapReaderBase> CreateMindMapReader(TMindMap& map, const std::string& text, int kind);
+
+// An image source element ("type", "source", "scribble"); null when the type is unknown.
+std::unique_ptr<TImageSource> ReadImageSource(const TXMLElement& element);
 
 // Topic texts in attributes: line breaks are written as "\N" and backslashes doubled.
 std::string EscapeTopicText(std::string_view text);

@@ -122,6 +122,66 @@ void TMindMapImage::CollectImageNames(std::vector<std::string>& names) const {
 void TMindMapImage::SetName(std::string name, std::string thumbnail) {
     FName = std::move(name);
     FThumbnail = std::move(thumbnail);
+    ReloadSurface();
+}
+
+void TMindMapImage::SetLink(const std::string& link) {
+    std::string trimmed = Trim(link);
+    std::replace(trimmed.begin(), trimmed.end(), '\\', '/');
+    FLink = std::move(trimmed);
+}
+
+void TMindMapImage::SetScale(double scale) {
+    if (!std::isfinite(scale))
+        return;
+    scale = std::clamp(scale, 0.1, 10.0);
+    if (scale == FScale)
+        return;
+    FScale = scale;
+    UpdateDisplaySize();
+}
+
+void TMindMapImage::SetClip(TClipShape clip) {
+    if (clip > clsHalfRound)
+        clip = clsNone;
+    if (clip == FClip)
+        return;
+    FClip = clip;
+    UpdateDisplaySize();
+}
+
+void TMindMapImage::SetSource(const TImageSource* source) {
+    FSource = source ? std::make_unique<TImageSource>(*source) : nullptr;
+}
+
+void TMindMapImage::ReloadSurface() {
+    FSurface = FThumbnail.empty() ? TPicture() : Map().ImageStore().GetSurface(FThumbnail);
+    if (!FSurface && !FName.empty())
+        FSurface = Map().ImageStore().GetSurface(FName);
+    UpdateDisplaySize();
+}
+
+void TMindMapImage::UpdateDisplaySize() {
+    constexpr double kScaleUnit = 0.5333333333333333; // 8/15
+    FClipOffset = {};
+    if (!FSurface) {
+        FDisplaySize = {32, 32};
+    } else {
+        const double w = FSurface.Width();
+        const double h = FSurface.Height();
+        double f = FScale * kScaleUnit;
+        // the shorter side is never below 24 map units
+        if (f * std::min(w, h) < 24) {
+            f = 24 / std::max(std::min(w, h), 1.0);
+            FScale = f / kScaleUnit;
+        }
+        FDisplaySize = {w * f, h * f};
+        if (FClip == clsCircle || FClip == clsSquare) {
+            const double t = std::min(FDisplaySize.X, FDisplaySize.Y);
+            FClipOffset = {(FDisplaySize.X - t) / 2, (FDisplaySize.Y - t) / 2};
+            FDisplaySize = {t, t};
+        }
+    }
     Owner().ContainedChanged(*this);
 }
 
@@ -132,6 +192,15 @@ void TMindMapText::SetText(const std::string& text, TTextFormat format) {
     FText = normalized;
     FTextFormat = format;
     FPlainText = PlainTextOf(FText, FTextFormat);
+    Owner().ContainedChanged(*this);
+}
+
+void TMindMapText::SetNested(bool value) {
+    if (Owner().ElementKind() != ekTopic)
+        value = false;
+    if (value == FNested)
+        return;
+    FNested = value;
     Owner().ContainedChanged(*this);
 }
 
@@ -198,6 +267,26 @@ TFloatPoint TMindMapRelation::GetPosition() const {
     return {};
 }
 
+TFloatRect TMindMapRelation::GetBounds() const {
+    TFloatRect bounds = FPath.Bounds();
+    FPath.IncludeHandleBounds(bounds);
+    for (int i = 0; i < ContainedCount(); ++i)
+        bounds = FloatRectUnion(bounds, ContainedAt(i)->GetBounds());
+    return bounds;
+}
+
+bool TMindMapRelation::HitTest(TFloatPoint point) const {
+    return IsVisible() && FPath.ContainsPoint(point);
+}
+
+void TMindMapRelation::SetHasHandle(bool value) {
+    if (value == FHasHandle)
+        return;
+    FHasHandle = value;
+    Map().RequestLayout();
+    Map().NotifyElementChanged(this);
+}
+
 TMindMapNode* TParentRelation::Source() const {
     return FTopic->Parent();
 }
@@ -218,6 +307,12 @@ void TNodeGroup::AddMember(TMindMapNode* topic) {
 
 void TNodeGroup::RemoveMember(TMindMapNode* topic) {
     std::erase(FMembers, topic);
+}
+
+bool TNodeGroup::HasMemberIn(const std::vector<TMindMapNode*>& topics) const {
+    return std::any_of(FMembers.begin(), FMembers.end(), [&](const TMindMapNode* member) {
+        return std::find(topics.begin(), topics.end(), member) != topics.end();
+    });
 }
 
 // ---------------------------------------------------------------------------------------------------------------
@@ -244,6 +339,100 @@ TFloatRect TMindMapNode::GetBounds() const {
 void TMindMapNode::CollectImageNames(std::vector<std::string>& names) const {
     for (int i = 0; i < ContainedCount(); ++i)
         ContainedAt(i)->CollectImageNames(names);
+    if (const auto* custom = dynamic_cast<const TCustomIcon*>(FIcon.get()))
+        names.push_back(custom->ImageKey());
+    if (FEmbeddedImage)
+        names.push_back(FEmbeddedImage->ImageKey());
+    if (FLink && !FLink->Thumbnail().empty())
+        names.push_back(FLink->Thumbnail());
+}
+
+void TMindMapNode::SetIcon(const std::string& name) {
+    if (name.empty()) {
+        if (!FIcon)
+            return;
+        FIcon.reset();
+    } else {
+        if (FIcon && FIcon->Name() == name)
+            return;
+        if (name.front() == '#')
+            FIcon = std::make_unique<TCustomIcon>(Map(), name);
+        else
+            FIcon = std::make_unique<TStockIcon>(name);
+    }
+    FDerivedDirty = true;
+    if (!FLoading) {
+        Map().RequestLayout();
+        Changed();
+    }
+}
+
+void TMindMapNode::SetEmbeddedImage(const std::string& key) {
+    if (key.empty()) {
+        if (!FEmbeddedImage)
+            return;
+        FEmbeddedImage.reset();
+    } else {
+        if (FEmbeddedImage && FEmbeddedImage->Name() == key)
+            return;
+        FEmbeddedImage = std::make_unique<TEmbeddedImage>(Map(), key);
+    }
+    FDerivedDirty = true;
+    if (!FLoading) {
+        Map().RequestLayout();
+        Changed();
+    }
+}
+
+TDiagramLink& TMindMapNode::EnsureLink() {
+    if (!FLink) {
+        FLink = std::make_unique<TDiagramLink>(Map());
+        FDerivedDirty = true;
+        if (!FLoading)
+            Map().RequestLayout();
+    }
+    return *FLink;
+}
+
+void TMindMapNode::RemoveLink() {
+    if (!FLink)
+        return;
+    FLink.reset();
+    FDerivedDirty = true;
+    if (!FLoading) {
+        Map().RequestLayout();
+        Changed();
+    }
+}
+
+TNodeHullStyle& TMindMapNode::EnsureHull() {
+    if (!FHull) {
+        FHull = std::make_unique<TNodeHullStyle>();
+        if (!FLoading)
+            Changed();
+    }
+    return *FHull;
+}
+
+void TMindMapNode::RemoveHull() {
+    if (FHull) {
+        FHull.reset();
+        if (!FLoading)
+            Changed();
+    }
+}
+
+void TMindMapNode::ReloadPictures() {
+    if (FIcon)
+        FIcon->Reload();
+    if (FEmbeddedImage)
+        FEmbeddedImage->Reload();
+    if (FLink)
+        FLink->LinkIcon().Reload();
+    for (int i = 0; i < ContainedCount(); ++i)
+        if (auto* image = dynamic_cast<TMindMapImage*>(ContainedAt(i)))
+            image->ReloadSurface();
+    FDerivedDirty = true;
 }
 
 void TMindMapNode::PlaceContained(TContainedElement& element) {
@@ -535,10 +724,41 @@ void TMindMapNode::RefreshDerivedData() {
 // ---------------------------------------------------------------------------------------------------------------
 // Map
 
-TMindMap::TMindMap() = default;
+TMindMap::TMindMap()
+    : FImageStore(&NullImageStore()),
+      FStoreObserver(std::make_unique<TCustomImageStoreObserver>(FImageStore, this, &TMindMap::ImageStoreChanged)) {}
+
+void TMindMap::SetImageStore(TCustomImageStore* store) {
+    if (!store)
+        store = &NullImageStore();
+    if (store == FImageStore)
+        return;
+    FImageStore = store;
+    FStoreObserver = std::make_unique<TCustomImageStoreObserver>(store, this, &TMindMap::ImageStoreChanged);
+    for (const auto& topic : FTopics)
+        topic->ReloadPictures();
+    FLayoutNeeded = true;
+    Notify(mcContents);
+}
+
+void TMindMap::ImageStoreChanged(void* owner, const std::string& name, TImageChange) {
+    // pictures that use the name look it up again: a removed one then shows as missing
+    auto* map = static_cast<TMindMap*>(owner);
+    std::vector<std::string> names;
+    for (const auto& topic : map->FTopics) {
+        names.clear();
+        topic->CollectImageNames(names);
+        topic->ParentRelation().CollectImageNames(names);
+        if (std::find(names.begin(), names.end(), name) != names.end())
+            topic->ReloadPictures();
+    }
+    map->FLayoutNeeded = true;
+    map->Notify(mcContents);
+}
 
 TMindMap::~TMindMap() {
     // observers are not told about a map that goes away
+    FStoreObserver.reset();
     FEditor = nullptr;
     FNoteEditor = nullptr;
     FHierarchyListeners.clear();
@@ -836,6 +1056,7 @@ void TMindMap::CloseDocument() {
     FModified = false;
     FChangeFlags |= mcSelection | mcStyleSheet | mcDocumentProperties;
     EndUpdate();
+    FImageStore->PurgeUnused();
 }
 
 void TMindMap::LoadFromText(const std::string& text, const std::string& storageName, bool rethrow, int kind) {

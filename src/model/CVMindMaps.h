@@ -5,6 +5,9 @@
 
 #include "layout/LayoutOpts.h"
 #include "model/Editable.h"
+#include "model/NodeIcons.h"
+#include "render/BezierMath.h"
+#include "render/CustomImageStores.h"
 #include "render/Float2D.h"
 #include "styling/Colors.h"
 
@@ -146,14 +149,41 @@ public:
 
     TElementKind ElementKind() const override { return ekImage; }
     void CollectImageNames(std::vector<std::string>& names) const override;
+    TFloatPoint DisplaySize() const override { return FDisplaySize; }
 
     const std::string& Name() const { return FName; }
     const std::string& Thumbnail() const { return FThumbnail; }
     void SetName(std::string name, std::string thumbnail);
+    // A web address: trimmed, with "/" for "\".
+    const std::string& Link() const { return FLink; }
+    void SetLink(const std::string& link);
+    double Scale() const { return FScale; }
+    void SetScale(double scale);
+    TClipShape Clip() const { return FClip; }
+    void SetClip(TClipShape clip);
+    bool PositionLocked() const { return FPositionLocked; }
+    void SetPositionLocked(bool value) { FPositionLocked = value; }
+    const TImageSource* Source() const { return FSource.get(); }
+    void SetSource(const TImageSource* source);
+
+    const TPicture& Surface() const { return FSurface; }
+    TFloatPoint ClipOffset() const { return FClipOffset; }
+    // Looks the picture up in the map's image store again and recomputes the display size.
+    void ReloadSurface();
 
 private:
+    void UpdateDisplaySize();
+
     std::string FName;
     std::string FThumbnail;
+    std::string FLink;
+    std::unique_ptr<TImageSource> FSource; // owned
+    TPicture FSurface;
+    TFloatPoint FDisplaySize{32, 32};
+    TFloatPoint FClipOffset{};
+    double FScale = 1.0;
+    TClipShape FClip = clsNone;
+    bool FPositionLocked = false;
 };
 
 class TMindMapText : public TContainedElement {
@@ -166,11 +196,15 @@ public:
     TTextFormat TextFormat() const { return FTextFormat; }
     const std::string& PlainText() const { return FPlainText; }
     void SetText(const std::string& text, TTextFormat format);
+    // Only a text of a topic can sit nested in the topic's layout.
+    bool Nested() const { return FNested; }
+    void SetNested(bool value);
 
 private:
     std::string FText;
     TTextFormat FTextFormat = tfMarkdown;
     std::string FPlainText;
+    bool FNested = false;
 };
 
 class TCompositeElement : public TMindMapElement {
@@ -205,6 +239,17 @@ public:
 
     bool IsVisible() const override;
     TFloatPoint GetPosition() const override;
+    TFloatRect GetBounds() const override;
+    bool HitTest(TFloatPoint point) const override;
+
+    TRelationPath& Path() { return FPath; }
+    const TRelationPath& Path() const { return FPath; }
+    bool HasHandle() const { return FHasHandle; }
+    void SetHasHandle(bool value);
+
+private:
+    TRelationPath FPath;
+    bool FHasHandle = false;
 };
 
 class TParentRelation : public TMindMapRelation {
@@ -250,9 +295,16 @@ public:
     TMindMapNode* MemberAt(int index) const { return FMembers.at(static_cast<std::size_t>(index)); }
     void AddMember(TMindMapNode* topic);
     void RemoveMember(TMindMapNode* topic);
+    bool HasMemberIn(const std::vector<TMindMapNode*>& topics) const;
+    TFloatRect GetBounds() const override { return FBounds; }
+    void SetBounds(const TFloatRect& bounds) { FBounds = bounds; }
+    bool IsVisible() const override { return FVisible; }
+    void SetVisible(bool value) { FVisible = value; }
 
 private:
     std::vector<TMindMapNode*> FMembers; // not owned, no duplicates
+    TFloatRect FBounds{};
+    bool FVisible = true;
 };
 
 class TMindMapNode : public TCompositeElement {
@@ -344,6 +396,22 @@ public:
     const std::string& VoiceMemo() const { return FVoiceMemo; }
     void SetVoiceMemo(const std::string& link);
 
+    // Decorations; each is null when the topic has none.
+    TNodeIcon* Icon() const { return FIcon.get(); }
+    // "#key" makes an icon of the document's image store, any other name a stock icon, "" removes the icon.
+    void SetIcon(const std::string& name);
+    TEmbeddedImage* EmbeddedImage() const { return FEmbeddedImage.get(); }
+    void SetEmbeddedImage(const std::string& key);
+    TDiagramLink* Link() const { return FLink.get(); }
+    // The link, made empty when the topic has none yet.
+    TDiagramLink& EnsureLink();
+    void RemoveLink();
+    TNodeHullStyle* Hull() const { return FHull.get(); }
+    TNodeHullStyle& EnsureHull();
+    void RemoveHull();
+    // Looks every picture of the topic up again.
+    void ReloadPictures();
+
     // Auto-number label, empty when the map does not number or the topic is not numbered.
     std::string NumberLabel() const;
 
@@ -367,6 +435,10 @@ private:
     std::vector<TMindMapNode*> FChildren;             // not owned
     std::unique_ptr<TParentRelation> FParentRelation; // owned
     std::unique_ptr<TLayoutOptions> FLayoutOptions;   // owned, null when the topic follows its parent
+    std::unique_ptr<TNodeIcon> FIcon;                 // owned
+    std::unique_ptr<TEmbeddedImage> FEmbeddedImage;   // owned
+    std::unique_ptr<TDiagramLink> FLink;              // owned
+    std::unique_ptr<TNodeHullStyle> FHull;            // owned
     std::string FText;
     std::string FPlainText;
     std::string FNote;
@@ -511,6 +583,10 @@ public:
     // Rolls the progress of check boxes up every branch.
     void RollUpProgress();
 
+    // Pictures: the document's image store, or the null store without a document.
+    TCustomImageStore& ImageStore() const { return *FImageStore; }
+    void SetImageStore(TCustomImageStore* store);
+
     // Observers.
     IMindMapEditor* Editor() const { return FEditor; }
     void SetEditor(IMindMapEditor* editor) { FEditor = editor; }
@@ -529,6 +605,10 @@ private:
     void UpdateLevels() const;
     void UpdateNumbering() const;
 
+    static void ImageStoreChanged(void* map, const std::string& name, TImageChange change);
+
+    TCustomImageStore* FImageStore;                             // not owned
+    std::unique_ptr<TCustomImageStoreObserver> FStoreObserver;  // owned
     std::vector<std::unique_ptr<TMindMapNode>> FTopics;         // owned
     std::vector<TMindMapNode*> FCentralThemes;                  // not owned
     std::vector<std::unique_ptr<TCrossLink>> FRelations;        // owned
