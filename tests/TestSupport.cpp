@@ -78,3 +78,41 @@ TGermanLocale::TGermanLocale() {
 TGermanLocale::~TGermanLocale() {
     std::setlocale(LC_ALL, FPrevious.c_str());
 }
+
+TRandomTexts::TRandomTexts(std::vector<std::string> pieces, std::vector<std::string> seeds, unsigned seed)
+    : FPieces(std::move(pieces)), FSeeds(std::move(seeds)), FRandom(seed) {}
+
+std::size_t TRandomTexts::Pick(std::size_t count) {
+    return std::uniform_int_distribution<std::size_t>(0, count - 1)(FRandom);
+}
+
+std::string TRandomTexts::Next() {
+    FMutateNext = !FMutateNext;
+    std::string text;
+    if (FMutateNext) {
+        for (std::size_t n = Pick(40); n > 0; --n)
+            text += FPieces[Pick(FPieces.size())];
+        return text;
+    }
+    text = FSeeds[Pick(FSeeds.size())];
+    for (std::size_t n = 1 + Pick(4); n > 0; --n) {
+        const std::size_t at = Pick(text.size() + 1);
+        switch (Pick(4)) {
+        case 0:
+            text.insert(at, FPieces[Pick(FPieces.size())]);
+            break;
+        case 1:
+            if (at < text.size())
+                text.erase(at, 1);
+            break;
+        case 2:
+            if (at < text.size())
+                text[at] = static_cast<char>(Pick(256));
+            break;
+        default:
+            text.resize(at);
+            break;
+        }
+    }
+    return text;
+}

@@ -4,6 +4,7 @@
 
 #include <clocale>
 #include <filesystem>
+#include <random>
 #include <string>
 #include <utility>
 #include <vector>
@@ -45,4 +46,20 @@ public:
 private:
     std::string FPrevious;
     bool FActive = false;
+};
+
+// Texts for robustness tests: every other text is made of random pieces, the rest are seeds with a few random
+// insertions, deletions, replaced bytes and truncations. The same seed gives the same texts.
+class TRandomTexts {
+public:
+    TRandomTexts(std::vector<std::string> pieces, std::vector<std::string> seeds, unsigned seed);
+    std::string Next();
+    // A number below count.
+    std::size_t Pick(std::size_t count);
+
+private:
+    std::vector<std::string> FPieces;
+    std::vector<std::string> FSeeds;
+    std::mt19937 FRandom;
+    bool FMutateNext = false;
 };

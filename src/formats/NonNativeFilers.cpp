@@ -4,26 +4,6 @@
 
 namespace {
 
-// Every CR LF pair, CR, LF and line separator becomes one space.
-std::string OneLine(const std::string& text) {
-    std::string result;
-    result.reserve(text.size());
-    for (std::size_t pos = 0; pos < text.size();) {
-        const std::size_t start = pos;
-        const char32_t c = NextCodePoint(text, pos);
-        if (c == '\r') {
-            if (pos < text.size() && text[pos] == '\n')
-                ++pos;
-            result += ' ';
-        } else if (c == '\n' || c == 0x2028) {
-            result += ' ';
-        } else {
-            result.append(text, start, pos - start);
-        }
-    }
-    return result;
-}
-
 std::string TrimRight(const std::string& s) {
     std::size_t end = s.size();
     while (end > 0 && static_cast<unsigned char>(s[end - 1]) <= 32)
@@ -104,7 +84,7 @@ void TPlainTextExporter::WriteTopic(const TMindMapNode& topic, int depth) {
     std::string title = Trim(topic.PlainText());
     if (title.empty())
         title = "unnamed topic";
-    FLines.push_back(indent + OneLine(title));
+    FLines.push_back(indent + ReplaceLineBreaks(title, " "));
     if (topic.HasNote())
         WriteBlock(indent, topic.NotePlainText(), true);
     std::string freeTexts;

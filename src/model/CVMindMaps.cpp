@@ -12,8 +12,6 @@
 
 namespace {
 
-constexpr char32_t kLineSeparator = 0x2028;
-
 // Plain text of a topic or free text as measured, painted, searched and shown in the outline. Markup is not
 // parsed yet: every format shows its text as stored.
 std::string PlainTextOf(const std::string& text, TTextFormat) {
@@ -49,23 +47,10 @@ std::string ShortDateText(double days) {
 } // namespace
 
 std::string NormalizeTopicText(const std::string& text) {
-    std::string result;
-    result.reserve(text.size());
-    for (std::size_t pos = 0; pos < text.size();) {
-        const std::size_t start = pos;
-        const char32_t c = NextCodePoint(text, pos);
-        if (c == '\r') {
-            if (pos < text.size() && text[pos] == '\n')
-                ++pos;
-            result += '\r';
-        } else if (c == '\n' || c == kLineSeparator) {
-            result += '\r';
-        } else if (c < 0x20) {
-            result += ' ';
-        } else {
-            result.append(text, start, pos - start);
-        }
-    }
+    std::string result = ReplaceLineBreaks(text, "\r");
+    for (char& c : result)
+        if (static_cast<unsigned char>(c) < 0x20 && c != '\r')
+            c = ' ';
     return result;
 }
 
@@ -937,22 +922,7 @@ void TMindMap::ToggleSelection(TMindMapElement* element, bool insertFirst) {
 }
 
 void TMindMap::SetTitle(const std::string& title) {
-    std::string flat;
-    flat.reserve(title.size());
-    for (std::size_t pos = 0; pos < title.size();) {
-        const std::size_t start = pos;
-        const char32_t c = NextCodePoint(title, pos);
-        if (c == '\r') {
-            if (pos < title.size() && title[pos] == '\n')
-                ++pos;
-            flat += ' ';
-        } else if (c == '\n' || c == kLineSeparator) {
-            flat += ' ';
-        } else {
-            flat.append(title, start, pos - start);
-        }
-    }
-    flat = Trim(flat);
+    const std::string flat = Trim(ReplaceLineBreaks(title, " "));
     FTitle.clear();
     if (flat != DocumentTitle())
         FTitle = flat;

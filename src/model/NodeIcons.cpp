@@ -15,17 +15,17 @@ constexpr double kScaleUnit = 0.5333333333333333; // map units per picture pixel
 
 } // namespace
 
-TStockIcon::TStockIcon(std::string key) { FName = std::move(key); }
-
-TPicture TStockIcon::GetSurface() {
+TPicture TLookupIcon::GetSurface() {
     if (!FLoaded) {
-        FPicture = StockIconStores().GetSurface(FName);
+        FPicture = FindPicture();
         if (!FPicture)
             FPicture = ResourcePicture(kMissingPicture);
         FLoaded = true;
     }
     return FPicture;
 }
+
+TPicture TStockIcon::FindPicture() const { return StockIconStores().GetSurface(FName); }
 
 TFloatPoint TStockIcon::GetSize() {
     const double width = GetSurface().Width();
@@ -33,17 +33,7 @@ TFloatPoint TStockIcon::GetSize() {
     return {side, side};
 }
 
-TLinkIcon::TLinkIcon(std::string resourceName) { FName = std::move(resourceName); }
-
-TPicture TLinkIcon::GetSurface() {
-    if (!FLoaded) {
-        FPicture = ResourcePicture(FName);
-        if (!FPicture)
-            FPicture = ResourcePicture(kMissingPicture);
-        FLoaded = true;
-    }
-    return FPicture;
-}
+TPicture TLinkIcon::FindPicture() const { return ResourcePicture(FName); }
 
 TFloatPoint TLinkIcon::GetSize() {
     const double side = GetSurface().Width() / 2.0;

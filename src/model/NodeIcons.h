@@ -37,30 +37,39 @@ protected:
     std::string FName;
 };
 
-// A built-in icon; a key no store knows shows the "missing" picture.
-class TStockIcon : public TNodeIcon {
+// An icon whose picture is looked up once by name; a name nothing knows shows the "missing" picture.
+class TLookupIcon : public TNodeIcon {
 public:
-    explicit TStockIcon(std::string key);
     TPicture GetSurface() override;
-    TFloatPoint GetSize() override;
     void Reload() override { FLoaded = false; }
+
+protected:
+    explicit TLookupIcon(std::string name) { FName = std::move(name); }
+    virtual TPicture FindPicture() const = 0;
 
 private:
     TPicture FPicture;
     bool FLoaded = false;
 };
 
-// A picture of the program's own resources, for links.
-class TLinkIcon : public TNodeIcon {
+// A built-in icon of the stock icon stores.
+class TStockIcon : public TLookupIcon {
 public:
-    explicit TLinkIcon(std::string resourceName);
-    TPicture GetSurface() override;
+    explicit TStockIcon(std::string key) : TLookupIcon(std::move(key)) {}
     TFloatPoint GetSize() override;
-    void Reload() override { FLoaded = false; }
 
-private:
-    TPicture FPicture;
-    bool FLoaded = false;
+protected:
+    TPicture FindPicture() const override;
+};
+
+// A picture of the program's own resources, for links.
+class TLinkIcon : public TLookupIcon {
+public:
+    explicit TLinkIcon(std::string resourceName) : TLookupIcon(std::move(resourceName)) {}
+    TFloatPoint GetSize() override;
+
+protected:
+    TPicture FindPicture() const override;
 };
 
 // A picture of the document's image store, named "#" followed by its key.

@@ -50,6 +50,23 @@ bool StartsWithText(std::string_view s, std::string_view prefix) {
     return s.size() >= prefix.size() && SameText(s.substr(0, prefix.size()), prefix);
 }
 
+std::string ReplaceLineBreaks(std::string_view text, std::string_view replacement) {
+    std::string result;
+    result.reserve(text.size());
+    for (std::size_t pos = 0; pos < text.size();) {
+        const std::size_t start = pos;
+        const char32_t c = NextCodePoint(text, pos);
+        if (c == '\r' || c == '\n' || c == 0x2028) {
+            if (c == '\r' && pos < text.size() && text[pos] == '\n')
+                ++pos;
+            result += replacement;
+        } else {
+            result.append(text, start, pos - start);
+        }
+    }
+    return result;
+}
+
 std::string Trim(std::string_view s) {
     std::size_t first = 0;
     std::size_t last = s.size();

@@ -24,6 +24,9 @@ bool SameText(std::string_view a, std::string_view b);
 std::string LowerAscii(std::string_view s);
 bool StartsWithText(std::string_view s, std::string_view prefix);
 
+// Every CR LF pair, lone CR, lone LF and U+2028 becomes the replacement.
+std::string ReplaceLineBreaks(std::string_view text, std::string_view replacement);
+
 // Removes characters up to U+0020 at both ends (bytes 0..32).
 std::string Trim(std::string_view s);
 

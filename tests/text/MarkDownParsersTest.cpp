@@ -3,9 +3,10 @@
 #include "model/CVMindMaps.h"
 #include "platform/CVStrings.h"
 
+#include "TestSupport.h"
+
 #include <gtest/gtest.h>
 
-#include <random>
 #include <string>
 #include <vector>
 
@@ -147,41 +148,9 @@ TEST(TMarkdownSpanParser, AnyTextParsesAndSpansLieWithinIt) {
                                   "\xFF", "\xC3", "\xE2\x82", "\0"s};
     const std::u32string delimiters[] = {U"", U"*", U"_", U"~", U"~~", U"^^", U",,"};
     const std::string seeds[] = {"*bold*", "~~~x~~~", "*_both_*", "^^up^^ ,,down,,", "2*3*4", "\xC3\xA4*\xC3\xB6*"};
-    std::mt19937 random(20240611);
-    const auto pick = [&](std::size_t count) {
-        return std::uniform_int_distribution<std::size_t>(0, count - 1)(random);
-    };
-    const auto randomText = [&] {
-        std::string text;
-        for (std::size_t n = pick(40); n > 0; --n)
-            text += pieces[pick(std::size(pieces))];
-        return text;
-    };
-    const auto mutate = [&](std::string text) {
-        for (std::size_t n = 1 + pick(4); n > 0; --n) {
-            const std::size_t at = pick(text.size() + 1);
-            switch (pick(4)) {
-            case 0:
-                text.insert(at, pieces[pick(std::size(pieces))]);
-                break;
-            case 1:
-                if (at < text.size())
-                    text.erase(at, 1);
-                break;
-            case 2:
-                if (at < text.size())
-                    text[at] = static_cast<char>(pick(256));
-                break;
-            default:
-                text.resize(at);
-                break;
-            }
-        }
-        return text;
-    };
-
+    TRandomTexts texts({std::begin(pieces), std::end(pieces)}, {std::begin(seeds), std::end(seeds)}, 20240611);
     for (int round = 0; round < 4000; ++round) {
-        const std::string source = round % 2 == 0 ? randomText() : mutate(seeds[pick(std::size(seeds))]);
+        const std::string source = texts.Next();
         SCOPED_TRACE(testing::PrintToString(source));
         const std::u32string chars = ToUtf32(source);
         const TMarkdownSpanParser parser(source);

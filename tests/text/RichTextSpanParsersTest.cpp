@@ -2,9 +2,10 @@
 
 #include "platform/CVStrings.h"
 
+#include "TestSupport.h"
+
 #include <gtest/gtest.h>
 
-#include <random>
 #include <string>
 #include <vector>
 
@@ -128,42 +129,10 @@ TEST(TRichTextSpanParser, AnyTextParsesAndSpansLieWithinIt) {
                                   "q",    " ",    "ab",       "\xC3\xA4", "\xF0\x9F\x98\x80",
                                   "\xFF", "\xC3", "\xE2\x82", "\0"s};
     const std::string seeds[] = {R"(a\*b\*c)", R"(\*a\/b\*c\/)", R"(\\\*b\*)", R"(\^a\`b\^c\`)", R"(x\*y\)"};
-    std::mt19937 random(97531);
-    const auto pick = [&](std::size_t count) {
-        return std::uniform_int_distribution<std::size_t>(0, count - 1)(random);
-    };
-    const auto randomText = [&] {
-        std::string text;
-        for (std::size_t n = pick(40); n > 0; --n)
-            text += pieces[pick(std::size(pieces))];
-        return text;
-    };
-    const auto mutate = [&](std::string text) {
-        for (std::size_t n = 1 + pick(4); n > 0; --n) {
-            const std::size_t at = pick(text.size() + 1);
-            switch (pick(4)) {
-            case 0:
-                text.insert(at, pieces[pick(std::size(pieces))]);
-                break;
-            case 1:
-                if (at < text.size())
-                    text.erase(at, 1);
-                break;
-            case 2:
-                if (at < text.size())
-                    text[at] = static_cast<char>(pick(256));
-                break;
-            default:
-                text.resize(at);
-                break;
-            }
-        }
-        return text;
-    };
-
+    TRandomTexts texts({std::begin(pieces), std::end(pieces)}, {std::begin(seeds), std::end(seeds)}, 97531);
     for (int round = 0; round < 4000; ++round) {
-        const std::string source = round % 2 == 0 ? randomText() : mutate(seeds[pick(std::size(seeds))]);
-        const auto base = static_cast<TRichTextStyles>(pick(16));
+        const std::string source = texts.Next();
+        const auto base = static_cast<TRichTextStyles>(texts.Pick(16));
         SCOPED_TRACE(testing::PrintToString(source));
         const TRichTextSpanParser parser(source, base);
         const std::size_t length = parser.OutputLength();
