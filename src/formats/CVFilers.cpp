@@ -29,7 +29,6 @@ template <std::size_t N> std::string_view KeywordOf(const std::array<std::string
 constexpr std::array<std::string_view, 4> kCheckboxModes = {"", "checkbox", "progress", "roll-up-progress"};
 constexpr std::array<std::string_view, 3> kAutoNumberings = {"disabled", "inside", "below"};
 constexpr std::array<std::string_view, 3> kTextFormats = {"md1", "plain", "rtf1"};
-constexpr std::array<std::string_view, 3> kConnectionStyles = {"centered", "baseline", "left-right"};
 constexpr std::array<std::string_view, 7> kElementKinds = {
     "", "node", "image", "text", "crosslink", "parent-relation", "node-group"};
 constexpr std::array<std::string_view, 6> kClipShapes = {"none", "circle", "ellipse", "square", "rectangle",
@@ -271,12 +270,6 @@ std::string_view TextFormatName(TTextFormat format) {
 bool TryTextFormatFromName(std::string_view name, TTextFormat& format) {
     return LookupKeyword(kTextFormats, name, format);
 }
-std::string_view ConnectionStyleName(TConnectionStyle style) {
-    return KeywordOf(kConnectionStyles, style);
-}
-bool TryConnectionStyleFromName(std::string_view name, TConnectionStyle& style) {
-    return LookupKeyword(kConnectionStyles, name, style);
-}
 std::string_view ElementKindName(TElementKind kind) {
     return KeywordOf(kElementKinds, kind);
 }
@@ -435,26 +428,36 @@ void TCvmxMindMapReader::ReadMeta(const TXMLElement* meta) {
 }
 
 void TCvmxMindMapReader::ReadMapAttributes(const TXMLElement* element) {
-    TMapAttributes& attributes = Map().MapAttributes();
+    TMindMapStyle& style = Map().MapStyle();
+    TStyleUpdate update(style);
     if (element->HasAttribute("connection-style")) {
-        TConnectionStyle style;
-        if (TryConnectionStyleFromName(element->GetString("connection-style"), style)) {
-            attributes.ConnectionStyle = style;
-            attributes.HasConnectionStyle = true;
+        TConnectionStyle connection;
+        if (TryConnectionStyleFromName(element->GetString("connection-style"), connection)) {
+            style.SetConnectionStyle(connection);
+            style.SetOverride(msoConnectionStyle, true);
         }
     } else if (element->HasAttribute("natural-paths")) {
-        attributes.ConnectionStyle = element->GetBool("natural-paths", false) ? csBaseline : csCentered;
-        attributes.HasConnectionStyle = true;
+        style.SetConnectionStyle(element->GetBool("natural-paths", false) ? csBaseline : csCentered);
+        style.SetOverride(msoConnectionStyle, true);
     }
-    attributes.HasBackgroundColor = ReadColorElement(*element, "backgroundcolor", attributes.BackgroundColor);
+    TColor color = clDefault;
+    if (ReadColorElement(*element, "backgroundcolor", color)) {
+        style.SetBackgroundColor(color);
+        style.SetOverride(msoBackgroundColor, true);
+    }
     if (element->HasAttribute("background-pattern")) {
         const std::string pattern = element->GetString("background-pattern");
-        attributes.BackgroundPattern = SameText(pattern, "nil") ? std::string() : pattern;
-        attributes.HasBackgroundPattern = true;
+        Map().SetBackgroundPatternName(SameText(pattern, "nil") ? std::string() : pattern);
+        style.SetOverride(msoBackgroundPattern, true);
     }
-    attributes.HasCheckboxColor = ReadColorElement(*element, "checkbox-color", attributes.CheckboxColor);
-    attributes.HasNoteIndicatorColor =
-        ReadColorElement(*element, "note-indicator-color", attributes.NoteIndicatorColor);
+    if (ReadColorElement(*element, "checkbox-color", color)) {
+        style.SetCheckboxColor(color);
+        style.SetOverride(msoCheckboxColor, true);
+    }
+    if (ReadColorElement(*element, "note-indicator-color", color)) {
+        style.SetNoteIndicatorColor(color);
+        style.SetOverride(msoNoteIndicatorColor, true);
+    }
 }
 
 void TCvmxMindMapReader::ReadTopics(const TXMLElement* topics) {
@@ -523,6 +526,19 @@ void TCvmxMindMapReader::ReadTopic(const TXMLElement& element, TMindMapNode& top
     int palette = element.GetInt("palette", 0);
     if (palette == 0)
         palette = element.GetInt("colorinfo", 0);
+    if (!element.FindChild("style") && palette == -1) {
+        // the older colour form: colours directly under the topic
+        TNodeStyle& style = topic.Style();
+        TColor color = clDefault;
+        if (ReadColorElement(element, "fillcolor", color)) {
+            style.SetFillColor(color);
+            style.SetOverride(nsoFillColor, true);
+        }
+        if (ReadColorElement(element, "strokecolor", color)) {
+            style.SetStrokeColor(color);
+            style.SetOverride(nsoStrokeColor, true);
+        }
+    }
     topic.SetPaletteIndex(palette < 0 ? 0 : palette);
 
     if (const TXMLElement* relation = element.FindChild("parent-relation"))

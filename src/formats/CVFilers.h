@@ -147,7 +147,5 @@ std::string_view AutoNumberingName(TAutoNumbering value);
 bool TryAutoNumberingFromName(std::string_view name, TAutoNumbering& value);
 std::string_view TextFormatName(TTextFormat format);
 bool TryTextFormatFromName(std::string_view name, TTextFormat& format);
-std::string_view ConnectionStyleName(TConnectionStyle style);
-bool TryConnectionStyleFromName(std::string_view name, TConnectionStyle& style);
 std::string_view ElementKindName(TElementKind kind);
 bool TryElementKindFromName(std::string_view name, TElementKind& kind);

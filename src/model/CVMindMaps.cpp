@@ -180,6 +180,9 @@ void TMindMapText::SetText(const std::string& text, TTextFormat format) {
     Owner().ContainedChanged(*this);
 }
 
+TMindMapText::TMindMapText(TMindMap& map, TCompositeElement& owner)
+    : TContainedElement(map, owner), FStyle(std::make_unique<TTextStyle>(&map.MapStyle().TextStyle())) {}
+
 void TMindMapText::SetNested(bool value) {
     if (Owner().ElementKind() != ekTopic)
         value = false;
@@ -222,6 +225,13 @@ TMindMapText* TCompositeElement::AddText(const std::string& text, TTextFormat fo
     return result;
 }
 
+TContainedElement* TCompositeElement::ContainedAtPoint(TFloatPoint point, const TContainedElement* excluded) const {
+    for (auto it = FContained.rbegin(); it != FContained.rend(); ++it)
+        if (it->get() != excluded && (*it)->HitTest(point))
+            return it->get();
+    return nullptr;
+}
+
 void TCompositeElement::PlaceContained(TContainedElement& element) {
     element.SetOffset({0, 0});
 }
@@ -252,6 +262,71 @@ TFloatPoint TMindMapRelation::GetPosition() const {
     return {};
 }
 
+TMindMapRelation::TMindMapRelation(TMindMap& map, TRelationStyleBase* parentStyle)
+    : TCompositeElement(map), FStyle(std::make_unique<TRelationStyle>(parentStyle)) {}
+
+TRelationStyle& TMindMapRelation::Style() const {
+    if (const TMindMapNode* topic = StyleTopic())
+        FStyle->SetLevel(std::max(topic->Level() - 1, 0));
+    return *FStyle;
+}
+
+void TMindMapRelation::ApplyColor(TColor color) {
+    FStyle->SetColor(color);
+    FStyle->SetOverride(rsoColor, true);
+}
+
+bool TMindMapRelation::IsTapered() const {
+    const TRelationStyle& style = Style();
+    const TRelationLineStyle line = style.LineStyle();
+    if (line == penAutoTapered)
+        return true;
+    if (line != penTapered && line != penReverseTapered)
+        return false;
+    // an inherited tapered line from a central theme that lays its branch out as a chart is drawn plain
+    const TMindMapNode* source = Source();
+    if (!style.IsOverridden(0) && source && !source->Parent()) {
+        const TNestedLayoutMode mode = source->LayoutMode();
+        if (mode == nlmList || mode == nlmTopDown || mode == nlmHLinear || mode == nlmMatrix)
+            return false;
+    }
+    return true;
+}
+
+void TMindMapRelation::UpdatePathWidth() {
+    const TRelationStyle& style = Style();
+    double width = style.LineWidth();
+    int taper = 0;
+    if (style.PathStyle() != rpsOrtho && style.PathStyle() != rpsRounded && IsTapered()) {
+        switch (style.LineStyle()) {
+        case penTapered:
+            taper = static_cast<int>(std::max<std::int64_t>(4, RoundHalfEven(width + 2.5)));
+            break;
+        case penReverseTapered: {
+            const int t = static_cast<int>(std::max<std::int64_t>(4, RoundHalfEven(width + 2.5)));
+            width += 2 * t;
+            taper = -t;
+            break;
+        }
+        case penAutoTapered: {
+            const TMindMapNode* target = Target();
+            int depth = target ? target->Level() : 0;
+            if (ElementKind() == ekCrossLink && Source())
+                depth = std::max(depth, Source()->Level() + 1);
+            if (depth <= 4) {
+                width += 8 - 2 * depth;
+                taper = depth == 1 ? 3 : 1;
+            }
+            break;
+        }
+        default:
+            break;
+        }
+    }
+    FPath.Width = width;
+    FPath.Taper = taper;
+}
+
 TFloatRect TMindMapRelation::GetBounds() const {
     TFloatRect bounds = FPath.Bounds();
     FPath.IncludeHandleBounds(bounds);
@@ -270,6 +345,22 @@ void TMindMapRelation::SetHasHandle(bool value) {
     FHasHandle = value;
     Map().RequestLayout();
     Map().NotifyElementChanged(this);
+}
+
+TParentRelation::TParentRelation(TMindMap& map, TMindMapNode& topic)
+    : TMindMapRelation(map, &map.MapStyle().RelationStyle()), FTopic(&topic) {}
+
+TCrossLink::TCrossLink(TMindMap& map, TMindMapNode* source, TMindMapNode* target)
+    : TMindMapRelation(map, &map.MapStyle().CrossLinkStyle()), FSource(source), FTarget(target) {}
+
+void TCrossLink::SetAsHierarchy(bool value) {
+    if (value == FAsHierarchy)
+        return;
+    FAsHierarchy = value;
+    TMindMapStyle& mapStyle = Map().MapStyle();
+    Style().SetParentStyle(value ? static_cast<TRelationStyleBase*>(&mapStyle.RelationStyle())
+                                 : &mapStyle.CrossLinkStyle());
+    Map().RequestLayout();
 }
 
 TMindMapNode* TParentRelation::Source() const {
@@ -294,6 +385,14 @@ void TNodeGroup::RemoveMember(TMindMapNode* topic) {
     std::erase(FMembers, topic);
 }
 
+void TNodeGroup::UpdateVisibility() {
+    FVisible = std::any_of(FMembers.begin(), FMembers.end(), [](const TMindMapNode* member) {
+        const TMindMapNode* parent = member->Parent();
+        return member->IsVisible() ||
+               (member->Hidden() && parent && parent->IsVisible() && !parent->Collapsed());
+    });
+}
+
 bool TNodeGroup::HasMemberIn(const std::vector<TMindMapNode*>& topics) const {
     return std::any_of(FMembers.begin(), FMembers.end(), [&](const TMindMapNode* member) {
         return std::find(topics.begin(), topics.end(), member) != topics.end();
@@ -304,8 +403,34 @@ bool TNodeGroup::HasMemberIn(const std::vector<TMindMapNode*>& topics) const {
 // Topics
 
 TMindMapNode::TMindMapNode(TMindMap& map, TFloatPoint position, bool loading)
-    : TCompositeElement(map), FParentRelation(std::make_unique<TParentRelation>(map, *this)), FPosition(position),
-      FLoading(loading) {}
+    : TCompositeElement(map), FParentRelation(std::make_unique<TParentRelation>(map, *this)),
+      FStyle(std::make_unique<TNodeStyle>(&map.MapStyle().NodeStyle())), FPosition(position), FLoading(loading) {}
+
+TNodeStyle& TMindMapNode::Style() const {
+    if (!Map().FLevelsValid)
+        Map().UpdateLevels();
+    return *FStyle;
+}
+
+void TMindMapNode::ClearStyleOverrides(std::uint32_t bits) {
+    FStyle->SetOverride(bits, false);
+    FDerivedDirty = true;
+    if (!FLoading) {
+        Map().RequestLayout();
+        Changed();
+    }
+}
+
+void TMindMapNode::ResetStyle() {
+    if (Level() > 1)
+        FPaletteIndex = 0;
+    FStyle->Reset();
+    FDerivedDirty = true;
+    if (!FLoading) {
+        Map().RequestLayout();
+        Changed();
+    }
+}
 
 TMindMapNode::~TMindMapNode() = default;
 
@@ -1011,7 +1136,10 @@ void TMindMap::Clear() {
     FNumberingValid = false;
     FInfo.DocVersion = -1;
     FInfo.Guid.clear();
-    FMapAttributes = TMapAttributes();
+    FMapStyle.SetOverride(msoConnectionStyle | msoBackgroundColor | msoBackgroundPattern | msoCheckboxColor |
+                              msoNoteIndicatorColor,
+                          false);
+    FBackgroundPatternName.clear();
     FAutoNumbering = anDisabled;
     FAutoRollUp = false;
     FViewState = TViewState();
@@ -1154,7 +1282,15 @@ void TMindMap::Refresh() {
         if (topic->FDerivedDirty || FDecorationsDirty)
             topic->RefreshDerivedData();
     FDecorationsDirty = false;
-    // the layout pass and the routing of relations clear this once they exist
+    if (FLayoutNeeded) {
+        for (const auto& topic : FTopics)
+            topic->ParentRelation().UpdatePathWidth();
+        for (const auto& link : FRelations)
+            link->UpdatePathWidth();
+        // the layout pass, the routing of cross links and the group bounds follow here once they exist
+        for (const auto& group : FGroups)
+            group->UpdateVisibility();
+    }
     EndUpdate();
 }
 
@@ -1196,6 +1332,9 @@ void TMindMap::UpdateLevels() const {
             stack.push_back(child);
         }
     }
+    // styles resolve by level: a topic's style at its depth, its connection one level up
+    for (const auto& topic : FTopics)
+        topic->FStyle->SetLevel(topic->FLevel);
     FLevelsValid = true;
 }
 

@@ -10,6 +10,7 @@
 #include "render/CustomImageStores.h"
 #include "render/Float2D.h"
 #include "styling/Colors.h"
+#include "styling/MindMapStyling.h"
 
 #include <cstdint>
 #include <memory>
@@ -38,8 +39,6 @@ enum TCheckboxMode : std::uint8_t { cbmNone, cbmCheckbox, cbmProgress, cbmRollUp
 
 enum TAutoNumbering : std::uint8_t { anDisabled, anInside, anBelow };
 
-enum TConnectionStyle : std::uint8_t { csCentered, csBaseline, csLeftRight };
-
 // Change bits collected while the map is updating; observers hear them once, at the outermost EndUpdate.
 enum TMapChange : std::uint16_t {
     mcContents = 0x01,
@@ -65,20 +64,6 @@ struct TDocumentInfo {
     int DocVersion = -1;
     std::string Guid;
     std::string StorageName;
-};
-
-// Map-level attributes a document may set; each knows whether the document set it.
-struct TMapAttributes {
-    TConnectionStyle ConnectionStyle = csCentered;
-    TColor BackgroundColor = clWhite;
-    std::string BackgroundPattern; // "" none; "#key" a custom pattern image; else a built-in pattern name
-    TColor CheckboxColor = clNone;
-    TColor NoteIndicatorColor = clNone;
-    bool HasConnectionStyle = false;
-    bool HasBackgroundColor = false;
-    bool HasBackgroundPattern = false;
-    bool HasCheckboxColor = false;
-    bool HasNoteIndicatorColor = false;
 };
 
 class TMindMapElement : public TEditable {
@@ -188,7 +173,7 @@ private:
 
 class TMindMapText : public TContainedElement {
 public:
-    using TContainedElement::TContainedElement;
+    TMindMapText(TMindMap& map, TCompositeElement& owner);
 
     TElementKind ElementKind() const override { return ekText; }
 
@@ -199,8 +184,10 @@ public:
     // Only a text of a topic can sit nested in the topic's layout.
     bool Nested() const { return FNested; }
     void SetNested(bool value);
+    TTextStyle& Style() const { return *FStyle; }
 
 private:
+    std::unique_ptr<TTextStyle> FStyle; // owned
     std::string FText;
     TTextFormat FTextFormat = tfMarkdown;
     std::string FPlainText;
@@ -217,6 +204,8 @@ public:
     int IndexOfContained(const TContainedElement* element) const;
     TMindMapImage* AddImage(std::string name, std::string thumbnail);
     TMindMapText* AddText(const std::string& text, TTextFormat format);
+    // The last contained element whose hit test takes the point, other than the excluded one.
+    TContainedElement* ContainedAtPoint(TFloatPoint point, const TContainedElement* excluded = nullptr) const;
 
     // Puts a newly added element in its place; composites put it at offset (0, 0).
     virtual void PlaceContained(TContainedElement& element);
@@ -229,7 +218,6 @@ private:
 
 class TMindMapRelation : public TCompositeElement {
 public:
-    using TCompositeElement::TCompositeElement;
 
     virtual TMindMapNode* Source() const = 0;
     virtual TMindMapNode* Target() const = 0;
@@ -246,15 +234,25 @@ public:
     const TRelationPath& Path() const { return FPath; }
     bool HasHandle() const { return FHasHandle; }
     void SetHasHandle(bool value);
+    TRelationStyle& Style() const;
+    void ApplyColor(TColor color) override;
+    // True when the line narrows along the path.
+    bool IsTapered() const;
+    // Sets the path's stroke width and taper from the style and the levels of the ends.
+    void UpdatePathWidth();
+
+protected:
+    TMindMapRelation(TMindMap& map, TRelationStyleBase* parentStyle);
 
 private:
     TRelationPath FPath;
+    std::unique_ptr<TRelationStyle> FStyle; // owned
     bool FHasHandle = false;
 };
 
 class TParentRelation : public TMindMapRelation {
 public:
-    TParentRelation(TMindMap& map, TMindMapNode& topic) : TMindMapRelation(map), FTopic(&topic) {}
+    TParentRelation(TMindMap& map, TMindMapNode& topic);
 
     TElementKind ElementKind() const override { return ekParentRelation; }
     TMindMapNode& Topic() const { return *FTopic; }
@@ -268,15 +266,15 @@ private:
 
 class TCrossLink : public TMindMapRelation {
 public:
-    TCrossLink(TMindMap& map, TMindMapNode* source, TMindMapNode* target)
-        : TMindMapRelation(map), FSource(source), FTarget(target) {}
+    TCrossLink(TMindMap& map, TMindMapNode* source, TMindMapNode* target);
 
     TElementKind ElementKind() const override { return ekCrossLink; }
     TMindMapNode* Source() const override { return FSource; }
     TMindMapNode* Target() const override { return FTarget; }
     TMindMapNode* StyleTopic() const override { return FAsHierarchy ? FSource : FTarget; }
     bool AsHierarchy() const { return FAsHierarchy; }
-    void SetAsHierarchy(bool value) { FAsHierarchy = value; }
+    // A cross link shown as hierarchy is styled like a parent connection.
+    void SetAsHierarchy(bool value);
     // True when the link joins the two topics in either direction.
     bool Connects(const TMindMapNode* a, const TMindMapNode* b) const;
 
@@ -296,13 +294,19 @@ public:
     void AddMember(TMindMapNode* topic);
     void RemoveMember(TMindMapNode* topic);
     bool HasMemberIn(const std::vector<TMindMapNode*>& topics) const;
+    // A member counts as shown when it is visible, or hidden under a visible, expanded parent (a point of its
+    // connection then stands for it); the border shows while any member does.
+    void UpdateVisibility();
     TFloatRect GetBounds() const override { return FBounds; }
     void SetBounds(const TFloatRect& bounds) { FBounds = bounds; }
     bool IsVisible() const override { return FVisible; }
     void SetVisible(bool value) { FVisible = value; }
+    TNodeGroupStyle& Style() { return FStyle; }
+    const TNodeGroupStyle& Style() const { return FStyle; }
 
 private:
     std::vector<TMindMapNode*> FMembers; // not owned, no duplicates
+    TNodeGroupStyle FStyle;
     TFloatRect FBounds{};
     bool FVisible = true;
 };
@@ -380,6 +384,11 @@ public:
     void SetDate(bool hasDate, double date);
     const std::string& DateText() const { return FDateText; }
 
+    // The topic's own style overrides; everything else comes from the document and its sheet by level.
+    TNodeStyle& Style() const;
+    void ClearStyleOverrides(std::uint32_t bits) override;
+    void ResetStyle() override;
+
     int PaletteIndex() const { return FPaletteIndex; }
     void SetPaletteIndex(int index) { FPaletteIndex = index; }
     TColor ResolvedFill = 0x00FF00FF;   // magenta until the colour scheme fills it
@@ -434,6 +443,7 @@ private:
     TMindMapNode* FParent = nullptr;                  // not owned
     std::vector<TMindMapNode*> FChildren;             // not owned
     std::unique_ptr<TParentRelation> FParentRelation; // owned
+    std::unique_ptr<TNodeStyle> FStyle;              // owned
     std::unique_ptr<TLayoutOptions> FLayoutOptions;   // owned, null when the topic follows its parent
     std::unique_ptr<TNodeIcon> FIcon;                 // owned
     std::unique_ptr<TEmbeddedImage> FEmbeddedImage;   // owned
@@ -546,8 +556,14 @@ public:
     std::string DocumentTitle();
     TDocumentInfo& Info() { return FInfo; }
     const TDocumentInfo& Info() const { return FInfo; }
-    TMapAttributes& MapAttributes() { return FMapAttributes; }
-    const TMapAttributes& MapAttributes() const { return FMapAttributes; }
+    // The document's copy of its style sheet, and the document's own overrides on top of it.
+    TLeveledMindMapStyle& SheetStyle() { return FSheetStyle; }
+    TMindMapStyle& MapStyle() { return FMapStyle; }
+    const TMindMapStyle& MapStyle() const { return FMapStyle; }
+    // The background pattern the document names ("" none, "#key" a picture of the image store, else a built-in
+    // pattern); it becomes the map style's pattern once patterns are resolved.
+    const std::string& BackgroundPatternName() const { return FBackgroundPatternName; }
+    void SetBackgroundPatternName(const std::string& name) { FBackgroundPatternName = name; }
     TAutoNumbering AutoNumbering() const { return FAutoNumbering; }
     void SetAutoNumbering(TAutoNumbering value);
     bool AutoRollUp() const { return FAutoRollUp; }
@@ -607,6 +623,9 @@ private:
 
     static void ImageStoreChanged(void* map, const std::string& name, TImageChange change);
 
+    TLeveledMindMapStyle FSheetStyle;
+    TMindMapStyle FMapStyle{&FSheetStyle};
+
     TCustomImageStore* FImageStore;                             // not owned
     std::unique_ptr<TCustomImageStoreObserver> FStoreObserver;  // owned
     std::vector<std::unique_ptr<TMindMapNode>> FTopics;         // owned
@@ -620,7 +639,7 @@ private:
     TCustomModelessEditor* FNoteEditor = nullptr;               // not owned
     std::string FTitle;
     TDocumentInfo FInfo;
-    TMapAttributes FMapAttributes;
+    std::string FBackgroundPatternName;
     TViewState FViewState;
     int FUpdateCount = 0;
     std::uint16_t FChangeFlags = 0;

@@ -9,12 +9,12 @@
 namespace {
 
 constexpr std::array kNodeBorderStyleNames = {
-    "sbsRoundRect", "sbsHalfRound",   "sbsDropRoundRect", "sbsEllipse",      "sbsCircle",        "sbsRectangle",
-    "sbsDiamond",   "sbsCloud",       "sbsRightArrow",    "sbsLeftArrow",    "sbsParallelogram", "sbsNone",
+    "sbsRoundRect", "sbsHalfRound", "sbsDropRoundRect", "sbsEllipse",   "sbsCircle",        "sbsRectangle",
+    "sbsDiamond",   "sbsCloud",     "sbsRightArrow",    "sbsLeftArrow", "sbsParallelogram", "sbsNone",
 };
 constexpr std::array kRelationLineStyleNames = {
-    "penCable",        "penSolidThick", "penDouble",  "penSolidThin",        "penWideCable",
-    "penDashedDouble", "penDashedThin", "penTapered", "penReverseTapered",   "penAutoTapered",
+    "penCable",        "penSolidThick", "penDouble",  "penSolidThin",      "penWideCable",
+    "penDashedDouble", "penDashedThin", "penTapered", "penReverseTapered", "penAutoTapered",
 };
 constexpr std::array kRelationPathStyleNames = {"bezier", "ortho", "rounded", "straight"};
 constexpr std::array kArrowStyleNames = {
@@ -35,7 +35,6 @@ static_assert(kRelationPathStyleNames.size() == rpsStraight + 1);
 static_assert(kArrowStyleNames.size() == arsFilledDiamond + 1);
 static_assert(kStyleAlignmentNames.size() == salRight + 1);
 static_assert(kCalloutStyleNames.size() == cstLine + 1);
-static_assert(kConnectionStyleNames.size() == csLeftRight + 1);
 static_assert(kStrokeStyleNames.size() == stsDashL + 1);
 static_assert(kGroupBorderStyleNames.size() == gbsCloudHull + 1);
 
@@ -92,39 +91,57 @@ template <class T> std::size_t LevelIndex(const std::vector<T>& levels, int leve
 
 } // namespace
 
-const char* NodeBorderStyleName(TNodeBorderStyle value) { return NameOf(kNodeBorderStyleNames, value); }
+const char* NodeBorderStyleName(TNodeBorderStyle value) {
+    return NameOf(kNodeBorderStyleNames, value);
+}
 bool TryNodeBorderStyleFromName(std::string_view name, TNodeBorderStyle& value) {
     return TryFromName(kNodeBorderStyleNames, name, value);
 }
-const char* RelationLineStyleName(TRelationLineStyle value) { return NameOf(kRelationLineStyleNames, value); }
+const char* RelationLineStyleName(TRelationLineStyle value) {
+    return NameOf(kRelationLineStyleNames, value);
+}
 bool TryRelationLineStyleFromName(std::string_view name, TRelationLineStyle& value) {
     return TryFromName(kRelationLineStyleNames, name, value);
 }
-const char* RelationPathStyleName(TRelationPathStyle value) { return NameOf(kRelationPathStyleNames, value); }
+const char* RelationPathStyleName(TRelationPathStyle value) {
+    return NameOf(kRelationPathStyleNames, value);
+}
 bool TryRelationPathStyleFromName(std::string_view name, TRelationPathStyle& value) {
     return TryFromName(kRelationPathStyleNames, name, value);
 }
-const char* ArrowStyleName(TArrowStyle value) { return NameOf(kArrowStyleNames, value); }
+const char* ArrowStyleName(TArrowStyle value) {
+    return NameOf(kArrowStyleNames, value);
+}
 bool TryArrowStyleFromName(std::string_view name, TArrowStyle& value) {
     return TryFromName(kArrowStyleNames, name, value);
 }
-const char* StyleAlignmentName(TStyleAlignment value) { return NameOf(kStyleAlignmentNames, value); }
+const char* StyleAlignmentName(TStyleAlignment value) {
+    return NameOf(kStyleAlignmentNames, value);
+}
 bool TryStyleAlignmentFromName(std::string_view name, TStyleAlignment& value) {
     return TryFromName(kStyleAlignmentNames, name, value);
 }
-const char* CalloutStyleName(TCalloutStyle value) { return NameOf(kCalloutStyleNames, value); }
+const char* CalloutStyleName(TCalloutStyle value) {
+    return NameOf(kCalloutStyleNames, value);
+}
 bool TryCalloutStyleFromName(std::string_view name, TCalloutStyle& value) {
     return TryFromName(kCalloutStyleNames, name, value);
 }
-const char* ConnectionStyleName(TConnectionStyle value) { return NameOf(kConnectionStyleNames, value); }
+const char* ConnectionStyleName(TConnectionStyle value) {
+    return NameOf(kConnectionStyleNames, value);
+}
 bool TryConnectionStyleFromName(std::string_view name, TConnectionStyle& value) {
     return TryFromName(kConnectionStyleNames, name, value);
 }
-const char* StrokeStyleName(TStrokeStyle value) { return NameOf(kStrokeStyleNames, value); }
+const char* StrokeStyleName(TStrokeStyle value) {
+    return NameOf(kStrokeStyleNames, value);
+}
 bool TryStrokeStyleFromName(std::string_view name, TStrokeStyle& value) {
     return TryFromName(kStrokeStyleNames, name, value);
 }
-const char* GroupBorderStyleName(TGroupBorderStyle value) { return NameOf(kGroupBorderStyleNames, value); }
+const char* GroupBorderStyleName(TGroupBorderStyle value) {
+    return NameOf(kGroupBorderStyleNames, value);
+}
 bool TryGroupBorderStyleFromName(std::string_view name, TGroupBorderStyle& value) {
     return TryFromName(kGroupBorderStyleNames, name, value);
 }
@@ -176,10 +193,8 @@ void ApplyDerivedCrossLinkStyle(TRelationStyle& crossLinkStyle, TRelationLineSty
     crossLinkStyle.SetLineStyle(derived);
     if (withArrow)
         crossLinkStyle.SetTargetArrow(derived == penDouble || derived == penDashedDouble ? arsOpenArrow
-                                                                                          : arsSingleArrow);
+                                                                                         : arsSingleArrow);
 }
-
-// ---- TElementStyle
 
 void TElementStyle::BeginUpdate() {
     if (FUpdateCount++ == 0)
@@ -211,10 +226,17 @@ void TElementStyle::UpdateStateChanged(bool starting) {
     }
 }
 
-// ---- TRelationStyle
-
 TRelationStyle::TRelationStyle(TRelationStyleBase* parentStyle)
     : FParentStyle(parentStyle != this ? parentStyle : nullptr) {}
+
+void TRelationStyle::SetParentStyle(TRelationStyleBase* parentStyle) {
+    if (parentStyle == this)
+        parentStyle = nullptr;
+    if (parentStyle == FParentStyle)
+        return;
+    FParentStyle = parentStyle;
+    Changed();
+}
 
 void TRelationStyle::SetLevel(int level) {
     if (Store(FLevel, std::max(level, 0)))
@@ -330,9 +352,9 @@ void TRelationStyle::Reset() {
     SetTargetArrow(arsNone);
 }
 
-// ---- TLeveledRelationStyle
-
-TLeveledRelationStyle::TLeveledRelationStyle() { FLevels.push_back(NewEntry()); }
+TLeveledRelationStyle::TLeveledRelationStyle() {
+    FLevels.push_back(NewEntry());
+}
 
 std::unique_ptr<TRelationStyle> TLeveledRelationStyle::NewEntry() {
     auto entry = std::make_unique<TRelationStyle>();
@@ -352,7 +374,9 @@ void TLeveledRelationStyle::SetLevelCount(int count) {
     Changed();
 }
 
-TRelationStyle& TLeveledRelationStyle::LevelStyle(int level) { return *FLevels[LevelIndex(FLevels, level)]; }
+TRelationStyle& TLeveledRelationStyle::LevelStyle(int level) {
+    return *FLevels[LevelIndex(FLevels, level)];
+}
 
 const TRelationStyle& TLeveledRelationStyle::LevelStyle(int level) const {
     return *FLevels[LevelIndex(FLevels, level)];
@@ -378,8 +402,6 @@ bool TLeveledRelationStyle::IsCustomized() const {
     return std::any_of(FLevels.begin(), FLevels.end(), [](const auto& entry) { return entry->IsCustomized(); });
 }
 
-// ---- TNodeStyle
-
 TNodeStyle::TNodeStyle(TNodeStyleBase* parentStyle) : FParentStyle(parentStyle != this ? parentStyle : nullptr) {}
 
 void TNodeStyle::SetLevel(int level) {
@@ -392,9 +414,13 @@ void TNodeStyle::SetOverride(std::uint32_t bits, bool on) {
         Changed();
 }
 
-double TNodeStyle::MinWidth() const { return (FOverrides & nsoMinWidth) != 0 ? FMinWidth : 0.0; }
+double TNodeStyle::MinWidth() const {
+    return (FOverrides & nsoMinWidth) != 0 ? FMinWidth : 0.0;
+}
 
-double TNodeStyle::MinHeight() const { return (FOverrides & nsoMinHeight) != 0 ? FMinHeight : 0.0; }
+double TNodeStyle::MinHeight() const {
+    return (FOverrides & nsoMinHeight) != 0 ? FMinHeight : 0.0;
+}
 
 void TNodeStyle::SetAlignment(TStyleAlignment value) {
     if (IsValid(kStyleAlignmentNames, value) && Store(FAlignment, value))
@@ -541,9 +567,9 @@ void TNodeStyle::Reset() {
     SetMinHeight(0.0);
 }
 
-// ---- TLeveledNodeStyle
-
-TLeveledNodeStyle::TLeveledNodeStyle() { FLevels.push_back(NewEntry()); }
+TLeveledNodeStyle::TLeveledNodeStyle() {
+    FLevels.push_back(NewEntry());
+}
 
 std::unique_ptr<TNodeStyle> TLeveledNodeStyle::NewEntry() {
     auto entry = std::make_unique<TNodeStyle>();
@@ -563,9 +589,13 @@ void TLeveledNodeStyle::SetLevelCount(int count) {
     Changed();
 }
 
-TNodeStyle& TLeveledNodeStyle::LevelStyle(int level) { return *FLevels[LevelIndex(FLevels, level)]; }
+TNodeStyle& TLeveledNodeStyle::LevelStyle(int level) {
+    return *FLevels[LevelIndex(FLevels, level)];
+}
 
-const TNodeStyle& TLeveledNodeStyle::LevelStyle(int level) const { return *FLevels[LevelIndex(FLevels, level)]; }
+const TNodeStyle& TLeveledNodeStyle::LevelStyle(int level) const {
+    return *FLevels[LevelIndex(FLevels, level)];
+}
 
 void TLeveledNodeStyle::Assign(const TNodeStyleBase& source) {
     const auto* other = dynamic_cast<const TLeveledNodeStyle*>(&source);
@@ -587,8 +617,6 @@ bool TLeveledNodeStyle::IsCustomized() const {
     return std::any_of(FLevels.begin(), FLevels.end(), [](const auto& entry) { return entry->IsCustomized(); });
 }
 
-// ---- TTextStyle
-
 TTextStyle::TTextStyle(TTextStyle* parentStyle) : FParentStyle(parentStyle != this ? parentStyle : nullptr) {}
 
 void TTextStyle::SetOverride(std::uint32_t bits, bool on) {
@@ -602,17 +630,29 @@ bool TTextStyle::HasOverride(std::uint32_t bits) const {
     return FParentStyle != nullptr && FParentStyle->HasOverride(bits);
 }
 
-TStyleAlignment TTextStyle::Alignment() const { return Own(tsoAlignment) ? FAlignment : FParentStyle->Alignment(); }
+TStyleAlignment TTextStyle::Alignment() const {
+    return Own(tsoAlignment) ? FAlignment : FParentStyle->Alignment();
+}
 
-TCalloutStyle TTextStyle::Callout() const { return Own(tsoCallout) ? FCallout : FParentStyle->Callout(); }
+TCalloutStyle TTextStyle::Callout() const {
+    return Own(tsoCallout) ? FCallout : FParentStyle->Callout();
+}
 
-TColor TTextStyle::FillColor() const { return Own(tsoFillColor) ? FFillColor : FParentStyle->FillColor(); }
+TColor TTextStyle::FillColor() const {
+    return Own(tsoFillColor) ? FFillColor : FParentStyle->FillColor();
+}
 
-float TTextStyle::FontScale() const { return Own(tsoFont) ? FFontScale : FParentStyle->FontScale(); }
+float TTextStyle::FontScale() const {
+    return Own(tsoFont) ? FFontScale : FParentStyle->FontScale();
+}
 
-TFontStyles TTextStyle::FontStyle() const { return Own(tsoFont) ? FFontStyle : FParentStyle->FontStyle(); }
+TFontStyles TTextStyle::FontStyle() const {
+    return Own(tsoFont) ? FFontStyle : FParentStyle->FontStyle();
+}
 
-TColor TTextStyle::TextColor() const { return Own(tsoTextColor) ? FTextColor : FParentStyle->TextColor(); }
+TColor TTextStyle::TextColor() const {
+    return Own(tsoTextColor) ? FTextColor : FParentStyle->TextColor();
+}
 
 void TTextStyle::SetAlignment(TStyleAlignment value) {
     if (IsValid(kStyleAlignmentNames, value) && Store(FAlignment, value))
@@ -673,8 +713,6 @@ void TTextStyle::Reset() {
     SetTextColor(clDefault);
 }
 
-// ---- TNodeGroupStyle
-
 void TNodeGroupStyle::SetBorderStyle(TGroupBorderStyle value) {
     if (IsValid(kGroupBorderStyleNames, value) && Store(FBorderStyle, value))
         Changed();
@@ -716,8 +754,6 @@ void TNodeGroupStyle::Assign(const TNodeGroupStyle& source) {
     SetStrokeColor(source.StrokeColor());
     SetStrokeStyle(source.StrokeStyle());
 }
-
-// ---- TMindMapStyleBase
 
 TMindMapStyleBase::TMindMapStyleBase(TLeveledMindMapStyle* parentStyle, TSubStyles subStyles)
     : FParentStyle(parentStyle), FNodeStyle(std::move(subStyles.NodeStyle)),
@@ -804,7 +840,7 @@ TBackgroundPattern* TMindMapStyleBase::GetBackgroundPattern() const {
 }
 
 void TMindMapStyleBase::SetConnectionStyle(TConnectionStyle value) {
-    if (IsValid(kConnectionStyleNames, value) && Store(FConnectionStyle, value))
+    if (value <= csLeftRight && Store(FConnectionStyle, value))
         Changed();
 }
 
@@ -901,8 +937,6 @@ bool TMindMapStyleBase::IsCustomized() const {
            FCrossLinkStyle->IsCustomized() || FTextStyle->IsCustomized();
 }
 
-// ---- TMindMapStyle
-
 TMindMapStyle::TMindMapStyle(TLeveledMindMapStyle* parentStyle)
     : TMindMapStyleBase(parentStyle, CreateSubStyles(parentStyle)) {}
 
@@ -921,8 +955,6 @@ TMindMapStyleBase::TSubStyles TMindMapStyle::CreateSubStyles(TLeveledMindMapStyl
     }
     return subStyles;
 }
-
-// ---- TLeveledMindMapStyle
 
 TLeveledMindMapStyle::TLeveledMindMapStyle() : TMindMapStyleBase(nullptr, CreateSubStyles()) {}
 

@@ -137,7 +137,8 @@ enum TMindMapStyleOverride : std::uint8_t {
 };
 
 // Keyword tables. Names compare without regard to ASCII case; an unknown name answers false and leaves the value
-// untouched, so the caller's default stands. A value outside its enumeration has the name "".
+// untouched, so the caller's default stands. A value outside its enumeration has the name "". The connection
+// style keywords belong to the native filer's map attributes (formats/CVFilers.h).
 const char* NodeBorderStyleName(TNodeBorderStyle value);
 bool TryNodeBorderStyleFromName(std::string_view name, TNodeBorderStyle& value);
 const char* RelationLineStyleName(TRelationLineStyle value);
@@ -243,6 +244,8 @@ public:
     explicit TRelationStyle(TRelationStyleBase* parentStyle = nullptr);
 
     TRelationStyleBase* ParentStyle() const { return FParentStyle; }
+    // A cross link shown as hierarchy takes its values from the connection styles instead of the cross-link one.
+    void SetParentStyle(TRelationStyleBase* parentStyle);
     int Level() const { return FLevel; }
     // Negative levels count as 0.
     void SetLevel(int level);
@@ -319,9 +322,7 @@ public:
     TRelationPathStyle GetPathStyle(int level) const override { return LevelStyle(level).GetPathStyle(level); }
     TArrowStyle GetSourceArrow(int level) const override { return LevelStyle(level).GetSourceArrow(level); }
     TArrowStyle GetTargetArrow(int level) const override { return LevelStyle(level).GetTargetArrow(level); }
-    bool HasOverride(std::uint8_t bits, int level) const override {
-        return LevelStyle(level).HasOverride(bits, level);
-    }
+    bool HasOverride(std::uint8_t bits, int level) const override { return LevelStyle(level).HasOverride(bits, level); }
     // Takes the source's level count, then assigns entry by entry.
     void Assign(const TRelationStyleBase& source) override;
     // One level, reset.

@@ -226,16 +226,29 @@ TEST(TCvmxMindMapReader, MetaAttributesNotesAndFlags) {
     EXPECT_TRUE(map->AutoRollUp());
     EXPECT_EQ(map->Info().Guid.size(), 32u); // an invalid document guid is replaced
     EXPECT_EQ(map->Info().StorageName, map->Info().Guid);
-    const TMapAttributes& attributes = map->MapAttributes();
-    EXPECT_TRUE(attributes.HasConnectionStyle);
-    EXPECT_EQ(attributes.ConnectionStyle, csBaseline);
-    EXPECT_TRUE(attributes.HasBackgroundColor);
-    EXPECT_EQ(attributes.BackgroundColor, 0x1000FFu);
-    EXPECT_TRUE(attributes.HasBackgroundPattern);
-    EXPECT_EQ(attributes.BackgroundPattern, "");
-    EXPECT_TRUE(attributes.HasCheckboxColor);
-    EXPECT_EQ(attributes.CheckboxColor, clNone);
-    EXPECT_FALSE(attributes.HasNoteIndicatorColor);
+    const TMindMapStyle& style = map->MapStyle();
+    EXPECT_TRUE(style.IsOverridden(0));
+    EXPECT_EQ(style.ConnectionStyle(), csBaseline);
+    EXPECT_TRUE(style.HasOverride(msoBackgroundColor));
+    EXPECT_EQ(style.BackgroundColor(), 0x1000FFu);
+    EXPECT_TRUE(style.HasOverride(msoBackgroundPattern));
+    EXPECT_EQ(map->BackgroundPatternName(), "");
+    EXPECT_TRUE(style.HasOverride(msoCheckboxColor));
+    EXPECT_EQ(style.CheckboxColor(), clNone);
+    EXPECT_FALSE(style.HasOverride(msoNoteIndicatorColor));
+}
+
+TEST(TCvmxMindMapReader, OlderDocumentsKeepTopicColoursOnTheTopic) {
+    auto map = Load(NativeDocument(R"(<topic id="0" colorinfo="-1"><fillcolor r="10" g="20" b="30"/>)"
+                                   R"(<strokecolor none="True"/></topic>)"
+                                   R"(<topic id="1" parent="0" palette="2"><fillcolor r="10" g="20" b="30"/></topic>)"));
+    const TNodeStyle& old = map->TopicAt(0)->Style();
+    EXPECT_EQ(old.FillColor(), RGBColor(10, 20, 30));
+    EXPECT_EQ(old.StrokeColor(), clNone);
+    EXPECT_TRUE(old.HasOverride(nsoFillColor | nsoStrokeColor));
+    EXPECT_EQ(map->TopicAt(0)->PaletteIndex(), 0);
+    EXPECT_FALSE(map->TopicAt(1)->Style().HasOverride(nsoFillColor)); // only with the palette value -1
+    EXPECT_EQ(map->TopicAt(1)->PaletteIndex(), 2);
 }
 
 TEST(TCvmxMindMapReader, NumbersReadTheSameUnderADecimalCommaLocale) {

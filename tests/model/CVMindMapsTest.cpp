@@ -277,3 +277,109 @@ TEST_F(TMapFixture, CrossLinksWithoutTwoDifferentEndsAreDropped) {
     EXPECT_EQ(Map.NewGroup({}), nullptr);
     EXPECT_EQ(Map.NewGroup({a, a, b})->MemberCount(), 2);
 }
+
+TEST_F(TMapFixture, AGroupShowsWhileAnyMemberIsShown) {
+    TMindMapNode* theme = Add("theme");
+    TMindMapNode* a = Add("a", theme);
+    TMindMapNode* a1 = Add("a1", a);
+    TNodeGroup* group = Map.NewGroup({a1});
+    a1->SetHidden(true); // hidden under a visible, expanded parent: its connection stands for it
+    group->UpdateVisibility();
+    EXPECT_TRUE(group->IsVisible());
+    a->SetCollapsed(true);
+    group->UpdateVisibility();
+    EXPECT_FALSE(group->IsVisible());
+    group->AddMember(a);
+    group->UpdateVisibility();
+    EXPECT_TRUE(group->IsVisible());
+}
+
+TEST_F(TMapFixture, ContainedElementsAreHitFromTheLastOne) {
+    TMindMapNode* theme = Add("theme");
+    TMindMapImage* first = theme->AddImage("one", "");
+    TMindMapImage* second = theme->AddImage("two", "");
+    const TFloatPoint centre = second->GetPosition();
+    EXPECT_EQ(first->GetPosition(), centre); // both sit centred above the topic
+    EXPECT_EQ(theme->ContainedAtPoint(centre), second);
+    EXPECT_EQ(theme->ContainedAtPoint(centre, second), first);
+    EXPECT_EQ(theme->ContainedAtPoint({centre.X + 17, centre.Y}), nullptr);
+    TMindMapText* label = theme->ParentRelation().AddText("label", tfPlain);
+    label->SetNested(true); // only texts of topics nest
+    EXPECT_FALSE(label->Nested());
+    EXPECT_EQ(label->Style().ParentStyle(), &Map.MapStyle().TextStyle());
+}
+
+TEST_F(TMapFixture, TopicsAndConnectionsResolveTheirStylesByLevel) {
+    TLeveledNodeStyle& sheetTopics = Map.SheetStyle().NodeStyle();
+    sheetTopics.SetLevelCount(3);
+    const TNodeBorderStyle shapes[] = {sbsEllipse, sbsRectangle, sbsCloud};
+    for (int level = 0; level < 3; ++level) {
+        sheetTopics.LevelStyle(level).SetBorderStyle(shapes[level]);
+        sheetTopics.LevelStyle(level).SetOverride(nsoBorderStyle, true);
+    }
+    TMindMapNode* theme = Add("theme");
+    TMindMapNode* branch = Add("branch", theme);
+    TMindMapNode* sub = Add("sub", branch);
+    TMindMapNode* deeper = Add("deeper", sub);
+    EXPECT_EQ(theme->Style().BorderStyle(), sbsEllipse);
+    EXPECT_EQ(branch->Style().BorderStyle(), sbsRectangle);
+    EXPECT_EQ(deeper->Style().BorderStyle(), sbsCloud); // levels past the sheet's take its last entry
+    // the document's overrides sit between the topic and the sheet
+    Map.MapStyle().NodeStyle().SetFillColor(RGBColor(1, 2, 3));
+    Map.MapStyle().NodeStyle().SetOverride(nsoFillColor, true);
+    EXPECT_EQ(sub->Style().FillColor(), RGBColor(1, 2, 3));
+    sub->Style().SetFillColor(RGBColor(9, 9, 9));
+    sub->Style().SetOverride(nsoFillColor, true);
+    EXPECT_EQ(sub->Style().FillColor(), RGBColor(9, 9, 9));
+    sub->ClearStyleOverrides(nsoFillColor);
+    EXPECT_EQ(sub->Style().FillColor(), RGBColor(1, 2, 3));
+    // moving a branch changes the level its styles resolve at
+    sub->SetParent(theme);
+    EXPECT_EQ(sub->Style().BorderStyle(), sbsRectangle);
+    EXPECT_EQ(deeper->Style().BorderStyle(), sbsCloud);
+}
+
+TEST_F(TMapFixture, TaperedConnectionsGetTheirWidthFromTheLevel) {
+    TLeveledRelationStyle& sheetLines = Map.SheetStyle().RelationStyle();
+    sheetLines.LevelStyle(0).SetLineStyle(penAutoTapered);
+    sheetLines.LevelStyle(0).SetLineWidth(1);
+    sheetLines.LevelStyle(0).SetOverride(rsoLineStyle | rsoLineWidth, true);
+    TMindMapNode* theme = Add("theme");
+    std::vector<TMindMapNode*> chain{theme};
+    for (int i = 0; i < 5; ++i)
+        chain.push_back(Add("level", chain.back()));
+    struct TCase {
+        int Level;
+        double Width;
+        int Taper;
+    };
+    const TCase cases[] = {{1, 7, 3}, {2, 5, 1}, {4, 1, 1}, {5, 1, 0}};
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.Level);
+        TParentRelation& relation = chain[static_cast<std::size_t>(c.Level)]->ParentRelation();
+        ASSERT_TRUE(relation.IsTapered());
+        relation.UpdatePathWidth();
+        EXPECT_DOUBLE_EQ(relation.Path().Width, c.Width);
+        EXPECT_EQ(relation.Path().Taper, c.Taper);
+    }
+    // a cross link shown as hierarchy takes the connection styles and the deeper of its two ends
+    TCrossLink* link = Map.NewCrossLink(chain[3], chain[1]);
+    EXPECT_FALSE(link->IsTapered());
+    link->SetAsHierarchy(true);
+    ASSERT_TRUE(link->IsTapered());
+    link->UpdatePathWidth();
+    EXPECT_DOUBLE_EQ(link->Path().Width, 1); // depth max(1, 3 + 1) = 4
+    EXPECT_EQ(link->Path().Taper, 1);
+
+    // an inherited tapered line from a central theme laid out as a list is drawn plain
+    sheetLines.LevelStyle(0).SetLineStyle(penTapered);
+    const TLayoutOptions list = TLayoutOptions::ForMode(nlmList);
+    theme->SetLayoutOptions(&list);
+    EXPECT_FALSE(chain[1]->ParentRelation().IsTapered());
+    chain[1]->ParentRelation().Style().SetLineStyle(penReverseTapered);
+    chain[1]->ParentRelation().Style().SetOverride(rsoLineStyle, true);
+    ASSERT_TRUE(chain[1]->ParentRelation().IsTapered());
+    chain[1]->ParentRelation().UpdatePathWidth();
+    EXPECT_DOUBLE_EQ(chain[1]->ParentRelation().Path().Width, 9); // 1 + 2 * max(4, round(3.5))
+    EXPECT_EQ(chain[1]->ParentRelation().Path().Taper, -4);
+}
