@@ -5,6 +5,8 @@
 #include "platform/Guids.h"
 
 #include <array>
+#include <functional>
+#include <optional>
 #include <cmath>
 #include <glib.h>
 
@@ -277,6 +279,217 @@ bool TryElementKindFromName(std::string_view name, TElementKind& kind) {
     return LookupKeyword(kElementKinds, name, kind);
 }
 
+void ReadFontElement(const TXMLElement& font, TFontStyles& style, float& scale) {
+    style = 0;
+    if (font.GetBool("bold", false))
+        style |= fsBold;
+    if (font.GetBool("italic", false))
+        style |= fsItalic;
+    if (font.GetBool("underline", false))
+        style |= fsUnderline;
+    if (font.GetBool("strikethrough", false))
+        style |= fsStrikeOut;
+    scale = static_cast<float>(font.GetFloat("scale", 1));
+}
+
+void ReadRelationStyle(const TXMLElement* element, TRelationStyle& style) {
+    TStyleUpdate update(style);
+    style.SetOverride(0xFF, false);
+    if (!element)
+        return;
+    TRelationLineStyle line;
+    if (TryRelationLineStyleFromName(element->GetString("line-style"), line)) {
+        style.SetLineStyle(line);
+        style.SetOverride(rsoLineStyle, true);
+    }
+    if (element->HasAttribute("line-width")) {
+        // only a positive width (or one that is no number) counts
+        const std::optional<double> width = ParseFloat(element->GetString("line-width"));
+        if (!width || *width > 0) {
+            style.SetLineWidth(static_cast<float>(width.value_or(0)));
+            style.SetOverride(rsoLineWidth, true);
+        }
+    }
+    TRelationPathStyle path;
+    if (TryRelationPathStyleFromName(element->GetString("path-style"), path)) {
+        style.SetPathStyle(path);
+        style.SetOverride(rsoPathStyle, true);
+    }
+    TArrowStyle arrow;
+    if (TryArrowStyleFromName(element->GetString("source-arrow"), arrow)) {
+        style.SetSourceArrow(arrow);
+        style.SetOverride(rsoSourceArrow, true);
+    }
+    if (TryArrowStyleFromName(element->GetString("target-arrow"), arrow)) {
+        style.SetTargetArrow(arrow);
+        style.SetOverride(rsoTargetArrow, true);
+    }
+    TColor color = clDefault;
+    if (ReadColorElement(*element, "color", color)) {
+        style.SetColor(color);
+        style.SetOverride(rsoColor, true);
+    }
+}
+
+void ReadTopicStyle(const TXMLElement* element, TNodeStyle& style) {
+    TStyleUpdate update(style);
+    style.SetOverride(0xFFFFFFFF, false);
+    if (!element)
+        return;
+    TStyleAlignment alignment;
+    if (TryStyleAlignmentFromName(element->GetString("align"), alignment)) {
+        style.SetAlignment(alignment);
+        style.SetOverride(nsoAlignment, true);
+    }
+    if (const TXMLElement* font = element->FindChild("font")) {
+        TFontStyles fontStyle = 0;
+        float scale = 1;
+        ReadFontElement(*font, fontStyle, scale);
+        style.SetFontStyle(fontStyle);
+        style.SetFontScale(scale);
+        style.SetOverride(nsoFont, true);
+    }
+    TColor color = clDefault;
+    if (ReadColorElement(*element, "fillcolor", color)) {
+        style.SetFillColor(color);
+        style.SetOverride(nsoFillColor, true);
+    }
+    if (ReadColorElement(*element, "textcolor", color)) {
+        style.SetTextColor(color);
+        style.SetOverride(nsoTextColor, true);
+    }
+    if (ReadColorElement(*element, "strokecolor", color)) {
+        style.SetStrokeColor(color);
+        style.SetOverride(nsoStrokeColor, true);
+    }
+    TNodeBorderStyle border;
+    if (TryNodeBorderStyleFromName(element->GetString("borderstyle"), border)) {
+        style.SetBorderStyle(border);
+        style.SetOverride(nsoBorderStyle, true);
+    }
+    if (element->HasAttribute("borderwidth")) {
+        style.SetBorderWidth(element->GetFloat("borderwidth", 1));
+        style.SetOverride(nsoBorderWidth, true);
+    }
+    TStrokeStyle stroke;
+    if (TryStrokeStyleFromName(element->GetString("strokestyle"), stroke)) {
+        style.SetStrokeStyle(stroke);
+        style.SetOverride(nsoStrokeStyle, true);
+    }
+    if (element->HasAttribute("min-width")) {
+        style.SetMinWidth(element->GetFloat("min-width", 0));
+        style.SetOverride(nsoMinWidth, true);
+    }
+    if (element->HasAttribute("min-height")) {
+        style.SetMinHeight(element->GetFloat("min-height", 0));
+        style.SetOverride(nsoMinHeight, true);
+    }
+}
+
+void ReadTextStyle(const TXMLElement* element, TTextStyle& style) {
+    TStyleUpdate update(style);
+    style.SetOverride(0xFFFFFFFF, false);
+    if (!element)
+        return;
+    TColor color = clDefault;
+    if (ReadColorElement(*element, "fillcolor", color)) {
+        style.SetFillColor(color);
+        style.SetOverride(tsoFillColor, true);
+    }
+    if (ReadColorElement(*element, "textcolor", color)) {
+        style.SetTextColor(color);
+        style.SetOverride(tsoTextColor, true);
+    }
+    TStyleAlignment alignment;
+    if (TryStyleAlignmentFromName(element->GetString("align"), alignment)) {
+        style.SetAlignment(alignment);
+        style.SetOverride(tsoAlignment, true);
+    }
+    TCalloutStyle callout;
+    if (TryCalloutStyleFromName(element->GetString("callout"), callout)) {
+        style.SetCallout(callout);
+        style.SetOverride(tsoCallout, true);
+    }
+    if (const TXMLElement* font = element->FindChild("font")) {
+        TFontStyles fontStyle = 0;
+        float scale = 1;
+        ReadFontElement(*font, fontStyle, scale);
+        style.SetFontStyle(fontStyle);
+        style.SetFontScale(scale);
+        style.SetOverride(tsoFont, true);
+    }
+}
+
+void ReadGroupStyle(const TXMLElement* element, TNodeGroupStyle& style) {
+    if (!element)
+        return;
+    TStyleUpdate update(style);
+    TGroupBorderStyle border;
+    if (TryGroupBorderStyleFromName(element->GetString("borderstyle"), border))
+        style.SetBorderStyle(border);
+    style.SetBorderWidth(element->GetFloat("borderwidth", style.BorderWidth()));
+    TStrokeStyle stroke;
+    if (TryStrokeStyleFromName(element->GetString("strokestyle"), stroke))
+        style.SetStrokeStyle(stroke);
+    TColor color = clDefault;
+    if (ReadColorElement(*element, "fillcolor", color))
+        style.SetFillColor(color);
+    if (ReadColorElement(*element, "strokecolor", color))
+        style.SetStrokeColor(color);
+    style.SetPadding(element->GetInt("padding", style.Padding()));
+}
+
+namespace {
+
+// The "level" children of a "levels" element inside the given element; empty when there are none.
+std::vector<const TXMLElement*> LevelElements(const TXMLElement* element) {
+    std::vector<const TXMLElement*> levels;
+    const TXMLElement* list = element ? element->FindChild("levels") : nullptr;
+    for (int i = 0; list && i < list->ChildCount(); ++i)
+        if (list->Child(i)->IsElementNamed("level"))
+            levels.push_back(list->Child(i));
+    return levels;
+}
+
+} // namespace
+
+bool ReadLeveledStyleBlock(const TXMLElement& block, TLeveledMindMapStyle& sheet,
+                           const std::function<void(const TXMLElement&)>& readMapAttributes) {
+    TStyleUpdate update(sheet);
+    if (const TXMLElement* attributes = block.FindChild("mindmap"))
+        readMapAttributes(*attributes);
+    bool leveled = false;
+    const TXMLElement* topics = block.FindChild("topics");
+    TLeveledNodeStyle& nodeStyle = sheet.NodeStyle();
+    nodeStyle.Reset();
+    if (const std::vector<const TXMLElement*> levels = LevelElements(topics); !levels.empty()) {
+        nodeStyle.SetLevelCount(static_cast<int>(levels.size()));
+        for (std::size_t i = 0; i < levels.size(); ++i)
+            ReadTopicStyle(levels[i], nodeStyle.LevelStyle(static_cast<int>(i)));
+        leveled = true;
+    } else {
+        ReadTopicStyle(topics, nodeStyle.LevelStyle(0));
+    }
+    const TXMLElement* relations = block.FindChild("relations");
+    ReadRelationStyle(relations ? relations->FindChild("cross-links") : nullptr, sheet.CrossLinkStyle());
+    TLeveledRelationStyle& relationStyle = sheet.RelationStyle();
+    relationStyle.Reset();
+    const TXMLElement* hierarchical = relations ? relations->FindChild("hierarchical-relations") : nullptr;
+    if (const std::vector<const TXMLElement*> levels = LevelElements(hierarchical); !levels.empty()) {
+        relationStyle.SetLevelCount(static_cast<int>(levels.size()));
+        for (std::size_t i = 0; i < levels.size(); ++i)
+            ReadRelationStyle(levels[i], relationStyle.LevelStyle(static_cast<int>(i)));
+    } else {
+        ReadRelationStyle(hierarchical, relationStyle.LevelStyle(0));
+    }
+    ReadTextStyle(block.FindChild("texts"), sheet.TextStyle());
+    if (!leveled) {
+        nodeStyle.LevelStyle(0).SetOverride(nsoFont, false);
+        sheet.TextStyle().SetOverride(tsoFont, false);
+    }
+    return block.GetBool("has-levels", false);
+}
+
 // ---------------------------------------------------------------------------------------------------------------
 // Reader base
 
@@ -382,6 +595,8 @@ void TCvmxMindMapReader::Read() {
     const int first = Map().TopicCount();
     ReadTopics(mindmap->FindChild("topics"));
     FinishTopics(first);
+    ReadRelations(mindmap->FindChild("relations"));
+    ReadGroups(mindmap->FindChild("node-groups"));
     RebuildCentralThemes();
     ReadMainCentralTheme(meta);
     ReadSelection(meta);
@@ -405,8 +620,7 @@ void TCvmxMindMapReader::ReadMeta(const TXMLElement* meta) {
         map.SetTitle(FDocVersion > 1 ? UnescapeTopicText(text) : text);
     }
     if (const TXMLElement* style = meta->FindChild("style"))
-        if (const TXMLElement* attributes = style->FindChild("mindmap"))
-            ReadMapAttributes(attributes);
+        ReadDocumentStyle(*style);
     TAutoNumbering numbering = anDisabled;
     if (const TXMLElement* element = meta->FindChild("auto-numbering"))
         TryAutoNumberingFromName(element->GetString("style"), numbering);
@@ -425,6 +639,21 @@ void TCvmxMindMapReader::ReadMeta(const TXMLElement* meta) {
         }
         map.SetViewState(state);
     }
+}
+
+void TCvmxMindMapReader::ReadDocumentStyle(const TXMLElement& element) {
+    TMindMapStyle& style = Map().MapStyle();
+    TStyleUpdate update(style);
+    if (const TXMLElement* attributes = element.FindChild("mindmap"))
+        ReadMapAttributes(attributes);
+    ReadTopicStyle(element.FindChild("topics"), style.NodeStyle());
+    const TXMLElement* relations = element.FindChild("relations");
+    ReadRelationStyle(relations ? relations->FindChild("cross-links") : nullptr, style.CrossLinkStyle());
+    ReadRelationStyle(relations ? relations->FindChild("hierarchical-relations") : nullptr, style.RelationStyle());
+    ReadTextStyle(element.FindChild("texts"), style.TextStyle());
+    // the font of the defaults never comes from the document
+    style.NodeStyle().SetOverride(nsoFont, false);
+    style.TextStyle().SetOverride(tsoFont, false);
 }
 
 void TCvmxMindMapReader::ReadMapAttributes(const TXMLElement* element) {
@@ -526,7 +755,9 @@ void TCvmxMindMapReader::ReadTopic(const TXMLElement& element, TMindMapNode& top
     int palette = element.GetInt("palette", 0);
     if (palette == 0)
         palette = element.GetInt("colorinfo", 0);
-    if (!element.FindChild("style") && palette == -1) {
+    const TXMLElement* styleElement = element.FindChild("style");
+    ReadTopicStyle(styleElement, topic.Style());
+    if (!styleElement && palette == -1) {
         // the older colour form: colours directly under the topic
         TNodeStyle& style = topic.Style();
         TColor color = clDefault;
@@ -542,7 +773,12 @@ void TCvmxMindMapReader::ReadTopic(const TXMLElement& element, TMindMapNode& top
     topic.SetPaletteIndex(palette < 0 ? 0 : palette);
 
     if (const TXMLElement* relation = element.FindChild("parent-relation"))
-        topic.ParentRelation().SetGuid(relation->GetString("guid"));
+        ReadRelationParts(*relation, topic.ParentRelation());
+
+    if (const TXMLElement* children = element.FindChild("children"))
+        ReadContained(*children, topic);
+    else if (const TXMLElement* images = element.FindChild("images"))
+        ReadContained(*images, topic);
 
     if (const TXMLElement* note = element.FindChild("note")) {
         TTextFormat noteFormat = tfPlain;
@@ -593,6 +829,108 @@ void TCvmxMindMapReader::ReadDecorations(const TXMLElement& element, TMindMapNod
     if (const TXMLElement* hull = element.FindChild("hull"); hull && hull->GetBool("visible", false)) {
         TNodeHullStyle& style = topic.EnsureHull();
         style.HasFill = ReadColorElement(*hull, "fillcolor", style.FillColor);
+    }
+}
+
+void TCvmxMindMapReader::ReadRelationParts(const TXMLElement& element, TMindMapRelation& relation) {
+    relation.SetGuid(element.GetString("guid"));
+    ReadRelationStyle(element.FindChild("style"), relation.Style());
+    if (const TXMLElement* path = element.FindChild("path"))
+        if (const TXMLElement* point = path->FindChild("custom-point")) {
+            // handles are relative to the path and keep their scale whatever the generator
+            relation.SetHasHandle(true);
+            relation.Path().HandleOffset = {point->GetFloat("x", 0), point->GetFloat("y", 0)};
+        }
+    if (const TXMLElement* children = element.FindChild("children"))
+        ReadContained(*children, relation);
+}
+
+void TCvmxMindMapReader::ReadContained(const TXMLElement& list, TCompositeElement& owner) {
+    for (int i = 0; i < list.ChildCount(); ++i) {
+        const TXMLElement& element = *list.Child(i);
+        if (element.IsElementNamed("image"))
+            ReadImage(element, owner);
+        else if (element.IsElementNamed("text"))
+            ReadFreeText(element, owner);
+    }
+}
+
+void TCvmxMindMapReader::ReadImage(const TXMLElement& element, TCompositeElement& owner) {
+    std::string thumbnail = element.GetString("thumbnail");
+    std::string name = element.GetString("name");
+    const TXMLElement* linkElement = element.FindChild("link");
+    std::string link = linkElement ? linkElement->GetString("urllink") : std::string();
+    // an old form kept the picture's key in a link "images://key" and the shown picture in the name
+    if (thumbnail.empty()) {
+        const std::size_t separator = link.find("://");
+        if (separator != std::string::npos && SameText(link.substr(0, separator), "images") &&
+            separator + 3 < link.size()) {
+            thumbnail = std::move(name);
+            name = link.substr(separator + 3);
+            link.clear();
+        }
+    }
+    TMindMapImage* image = owner.AddImage(name, thumbnail);
+    image->SetGuid(element.GetString("guid"));
+    image->SetOffset({element.GetFloat("x", 0) * FCoordinateFactor, element.GetFloat("y", 0) * FCoordinateFactor});
+    image->SetScale(element.GetFloat("scale", 1));
+    image->SetLink(link);
+    image->SetPositionLocked(element.GetBool("position-locked", false));
+    TClipShape clip = clsNone;
+    LookupKeyword(kClipShapes, element.GetString("clip"), clip);
+    image->SetClip(clip);
+    if (const TXMLElement* source = element.FindChild("source"))
+        if (const std::unique_ptr<TImageSource> imageSource = ReadImageSource(*source))
+            image->SetSource(imageSource.get());
+}
+
+void TCvmxMindMapReader::ReadFreeText(const TXMLElement& element, TCompositeElement& owner) {
+    std::string text;
+    TTextFormat format = tfMarkdown;
+    if (const TXMLElement* note = element.FindChild("note")) {
+        TryTextFormatFromName(note->GetString("textfmt"), format);
+        text = note->GetText();
+    }
+    TMindMapText* label = owner.AddText(text, format);
+    label->SetGuid(element.GetString("guid"));
+    label->SetOffset({element.GetFloat("x", 0) * FCoordinateFactor, element.GetFloat("y", -50) * FCoordinateFactor});
+    label->SetNested(element.GetBool("nested", false));
+    ReadTextStyle(element.FindChild("style"), label->Style());
+}
+
+void TCvmxMindMapReader::ReadRelations(const TXMLElement* relations) {
+    for (int i = 0; relations && i < relations->ChildCount(); ++i) {
+        const TXMLElement& element = *relations->Child(i);
+        if (!element.IsElementNamed("relation"))
+            continue;
+        // a cross link whose ends are unknown is dropped
+        TMindMapNode* source = TopicById(element.GetInt("source", -1));
+        TMindMapNode* target = TopicById(element.GetInt("target", -1));
+        if (!source || !target)
+            continue;
+        TCrossLink* link = NewCrossLink(source, target);
+        link->SetAsHierarchy(element.GetBool("asHierarchy", false));
+        ReadRelationParts(element, *link);
+    }
+}
+
+void TCvmxMindMapReader::ReadGroups(const TXMLElement* groups) {
+    for (int i = 0; groups && i < groups->ChildCount(); ++i) {
+        const TXMLElement& element = *groups->Child(i);
+        const TXMLElement* topics = element.IsElementNamed("node-group") ? element.FindChild("topics") : nullptr;
+        if (!topics)
+            continue;
+        std::vector<TMindMapNode*> members;
+        for (int k = 0; k < topics->ChildCount(); ++k)
+            if (topics->Child(k)->IsElementNamed("topic"))
+                if (TMindMapNode* topic = TopicById(topics->Child(k)->GetInt("id", -1)))
+                    members.push_back(topic);
+        TNodeGroup* group = NewGroup(members);
+        if (!group)
+            continue;
+        group->SetGuid(element.GetString("guid"));
+        group->Guid(); // a group read without identity gets one
+        ReadGroupStyle(element.FindChild("style"), group->Style());
     }
 }
 

@@ -5,6 +5,7 @@
 #include "formats/OXXMLDOM.h"
 #include "model/CVMindMaps.h"
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -85,6 +86,13 @@ private:
     };
 
     void ReadMeta(const TXMLElement* meta);
+    void ReadDocumentStyle(const TXMLElement& element);
+    void ReadRelationParts(const TXMLElement& element, TMindMapRelation& relation);
+    void ReadContained(const TXMLElement& list, TCompositeElement& owner);
+    void ReadImage(const TXMLElement& element, TCompositeElement& owner);
+    void ReadFreeText(const TXMLElement& element, TCompositeElement& owner);
+    void ReadRelations(const TXMLElement* relations);
+    void ReadGroups(const TXMLElement* groups);
     void ReadMapAttributes(const TXMLElement* element);
     void ReadTopics(const TXMLElement* topics);
     void ReadTopic(const TXMLElement& element, TMindMapNode& topic);
@@ -123,6 +131,18 @@ private:
 // Chooses the reader for a text of a document kind: an empty text gives the null reader, kind 0 the native
 // reader. Creating the reader parses the text.
 std::unique_ptr<TCVMindMapReaderBase> CreateMindMapReader(TMindMap& map, const std::string& text, int kind);
+
+// Style elements. Reading one replaces the style's overrides: what the element does not name is inherited, and an
+// absent element (null) only clears them.
+void ReadRelationStyle(const TXMLElement* element, TRelationStyle& style);
+void ReadTopicStyle(const TXMLElement* element, TNodeStyle& style);
+void ReadTextStyle(const TXMLElement* element, TTextStyle& style);
+// Group styles keep the values an element does not name.
+void ReadGroupStyle(const TXMLElement* element, TNodeGroupStyle& style);
+// The styles of an embedded style sheet: map attributes (through the callback), topic and connection styles,
+// per level when the block has levels, cross links and free texts. Answers the block's "has-levels".
+bool ReadLeveledStyleBlock(const TXMLElement& block, TLeveledMindMapStyle& sheet,
+                           const std::function<void(const TXMLElement&)>& readMapAttributes);
 
 // An image source element ("type", "source", "scribble"); null when the type is unknown.
 std::unique_ptr<TImageSource> ReadImageSource(const TXMLElement& element);

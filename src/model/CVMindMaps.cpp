@@ -4,6 +4,8 @@
 #include "platform/AppErrors.h"
 #include "platform/CVStrings.h"
 #include "platform/Guids.h"
+#include "text/MarkDownParsers.h"
+#include "text/RichTextSpanParsers.h"
 
 #include <algorithm>
 #include <cmath>
@@ -12,11 +14,6 @@
 
 namespace {
 
-// Plain text of a topic or free text as measured, painted, searched and shown in the outline. Markup is not
-// parsed yet: every format shows its text as stored.
-std::string PlainTextOf(const std::string& text, TTextFormat) {
-    return text;
-}
 
 // The user's short date format for days since 1899-12-30; empty for dates the calendar cannot show.
 std::string ShortDateText(double days) {
@@ -176,7 +173,7 @@ void TMindMapText::SetText(const std::string& text, TTextFormat format) {
         return;
     FText = normalized;
     FTextFormat = format;
-    FPlainText = PlainTextOf(FText, FTextFormat);
+    FPlainText = PlainTextForFormat(FText, FTextFormat);
     Owner().ContainedChanged(*this);
 }
 
@@ -266,8 +263,7 @@ TMindMapRelation::TMindMapRelation(TMindMap& map, TRelationStyleBase* parentStyl
     : TCompositeElement(map), FStyle(std::make_unique<TRelationStyle>(parentStyle)) {}
 
 TRelationStyle& TMindMapRelation::Style() const {
-    if (const TMindMapNode* topic = StyleTopic())
-        FStyle->SetLevel(std::max(topic->Level() - 1, 0));
+    Map().EnsureLevels();
     return *FStyle;
 }
 
@@ -357,6 +353,7 @@ void TCrossLink::SetAsHierarchy(bool value) {
     if (value == FAsHierarchy)
         return;
     FAsHierarchy = value;
+    Map().InvalidateLevels();
     TMindMapStyle& mapStyle = Map().MapStyle();
     Style().SetParentStyle(value ? static_cast<TRelationStyleBase*>(&mapStyle.RelationStyle())
                                  : &mapStyle.CrossLinkStyle());
@@ -407,8 +404,7 @@ TMindMapNode::TMindMapNode(TMindMap& map, TFloatPoint position, bool loading)
       FStyle(std::make_unique<TNodeStyle>(&map.MapStyle().NodeStyle())), FPosition(position), FLoading(loading) {}
 
 TNodeStyle& TMindMapNode::Style() const {
-    if (!Map().FLevelsValid)
-        Map().UpdateLevels();
+    Map().EnsureLevels();
     return *FStyle;
 }
 
@@ -649,7 +645,7 @@ void TMindMapNode::SetText(const std::string& text, TTextFormat format) {
         return;
     FText = normalized;
     FTextFormat = format;
-    FPlainText = PlainTextOf(FText, FTextFormat);
+    FPlainText = PlainTextForFormat(FText, FTextFormat);
     FDerivedDirty = true;
     if (FLoading)
         return;
@@ -686,7 +682,7 @@ bool TMindMapNode::HasNote() const {
 }
 
 std::string TMindMapNode::NotePlainText() const {
-    return PlainTextOf(FNote, FNoteFormat);
+    return FNoteFormat == tfRichText ? FilterRichText(FNote) : FNote;
 }
 
 void TMindMapNode::UpdateChildVisibility() {
@@ -826,7 +822,7 @@ std::string TMindMapNode::NumberLabel() const {
 }
 
 void TMindMapNode::RefreshDerivedData() {
-    FPlainText = PlainTextOf(FText, FTextFormat);
+    FPlainText = PlainTextForFormat(FText, FTextFormat);
     FDateText = FHasDate ? ShortDateText(FDate) : std::string();
     FDerivedDirty = false;
 }
@@ -909,7 +905,14 @@ void TMindMap::RebuildCentralThemes() {
     FNumberingValid = false;
 }
 
+void TMindMap::EnsureLevels() const {
+    // while a document is read, topics and their styles are filled in file order; levels follow once it is read
+    if (!FLevelsValid && FReadState == 0)
+        UpdateLevels();
+}
+
 TCrossLink* TMindMap::NewCrossLink(TMindMapNode* source, TMindMapNode* target) {
+    FLevelsValid = false;
     FRelations.push_back(std::make_unique<TCrossLink>(*this, source, target));
     FLayoutNeeded = true;
     return FRelations.back().get();
@@ -1195,6 +1198,7 @@ void TMindMap::FinishReading() {
     RebuildCentralThemes();
     FNumberingValid = false;
     DeleteDanglingCrossLinks();
+    UpdateLevels();
     if (FSelection.empty())
         Select(MainCentralTheme());
     for (TMindMapNode* theme : FCentralThemes) {
@@ -1333,9 +1337,14 @@ void TMindMap::UpdateLevels() const {
         }
     }
     // styles resolve by level: a topic's style at its depth, its connection one level up
-    for (const auto& topic : FTopics)
-        topic->FStyle->SetLevel(topic->FLevel);
     FLevelsValid = true;
+    for (const auto& topic : FTopics) {
+        topic->FStyle->SetLevel(topic->FLevel);
+        topic->ParentRelation().FStyle->SetLevel(std::max(topic->FLevel - 1, 0));
+    }
+    for (const auto& link : FRelations)
+        if (const TMindMapNode* topic = link->StyleTopic())
+            link->FStyle->SetLevel(std::max(topic->FLevel - 1, 0));
 }
 
 void TMindMap::UpdateNumbering() const {

@@ -217,6 +217,8 @@ private:
 };
 
 class TMindMapRelation : public TCompositeElement {
+    friend class TMindMap;
+
 public:
 
     virtual TMindMapNode* Source() const = 0;
@@ -595,6 +597,8 @@ public:
     void RequestRollUp() { FRollUpNeeded = true; }
     void InvalidateNumbering() { FNumberingValid = false; }
     void InvalidateLevels() { FLevelsValid = false; }
+    // Brings levels, and the levels styles resolve at, up to date (not while a document is being read).
+    void EnsureLevels() const;
     void MarkDecorationsDirty() { FDecorationsDirty = true; }
     // Rolls the progress of check boxes up every branch.
     void RollUpProgress();

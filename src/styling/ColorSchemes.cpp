@@ -45,8 +45,7 @@ unsigned ChannelFromHLS(int value) {
 
 } // namespace
 
-// The integer conversion of the Windows shell (HLSMAX 240, RGBMAX 255), with signed arithmetic throughout so
-// that hues shifted below 0 wrap instead of underflowing.
+// The integer conversion of the Windows shell colour functions (HLSMAX 240, RGBMAX 255), with their rounding.
 THLSColor ColorRGBToHLS(TColor color) {
     const int r = static_cast<int>(RedOf(color));
     const int g = static_cast<int>(GreenOf(color));

@@ -296,3 +296,109 @@ TEST(TCvmxMindMapReader, AHundredThousandTopicChainReadsWithoutRecursion) {
     map->Clear(); // frees the chain without recursion
     EXPECT_EQ(map->TopicCount(), 0);
 }
+
+TEST(TCvmxMindMapReader, CrossLinksNeedTwoDifferentKnownEnds) {
+    const std::string topics = R"(<topic id="0" text="a"/><topic id="1" parent="0" text="b"/>)";
+    const std::string relations = R"(<relation source="0" target="1" guid="L1" asHierarchy="True">)"
+                                  R"(<style line-style="PENTAPERED" line-width="0" path-style="ortho"/>)"
+                                  R"(<path><custom-point x="30" y="-12.5"/></path>)"
+                                  R"(<children><text y="5"><note>on the line</note></text></children></relation>)"
+                                  R"(<relation source="0" target="7"/><relation source="1" target="1"/>)"
+                                  R"(<relation source="1" target="0"><style line-width="1.5"/></relation>)";
+    const std::string text = NativeDocument(topics, "", R"(doc-version="3" generator="CorvellaOSX")");
+    const std::string withRelations =
+        text.substr(0, text.find("</mindmap>")) + "<relations>" + relations + "</relations>" +
+        text.substr(text.find("</mindmap>"));
+    auto map = Load(withRelations);
+    ASSERT_EQ(map->RelationCount(), 2);
+    const TCrossLink* link = map->RelationAt(0);
+    EXPECT_EQ(link->StoredGuid(), "L1");
+    EXPECT_TRUE(link->AsHierarchy());
+    EXPECT_EQ(link->Style().LineStyle(), penTapered);
+    EXPECT_FALSE(link->Style().HasOverride(rsoLineWidth)); // a width of 0 stays inherited
+    EXPECT_EQ(link->Style().PathStyle(), rpsOrtho);
+    EXPECT_TRUE(link->HasHandle());
+    EXPECT_EQ(link->Path().HandleOffset, (TFloatPoint{30, -12.5})); // handles are not scaled
+    ASSERT_EQ(link->ContainedCount(), 1);
+    EXPECT_DOUBLE_EQ(link->ContainedAt(0)->Offset().Y, 5 * 4.0 / 3.0);
+    EXPECT_FLOAT_EQ(map->RelationAt(1)->Style().LineWidth(), 1.5f);
+}
+
+TEST(TCvmxMindMapReader, ImagesTextsAndTopicStylesAreRead) {
+    auto map = Load(NativeDocument(
+        R"(<topic id="0" text="root"><style borderstyle="SBSELLIPSE" borderwidth="x"><fillcolor r="1" g="1" b="1"/>)"
+        R"(<font bold="True" scale="1.5"/></style>)"
+        R"(<children><image name="shown" scale="2" clip="square" position-locked="True" guid="I1">)"
+        R"(<link urllink="images://key"/></image><text x="3"><note textfmt="rtf1">a \*bold\* word</note>)"
+        R"(<style callout="tapered"/></text></children></topic>)"
+        R"(<topic id="1" parent="0" text="\\*rich\\* text" textfmt="rtf1"><style><fillcolor r="9" g="9" b="9"/></style>)"
+        R"(<images><image name="old"/></images></topic>)"));
+    const TMindMapNode* root = map->TopicAt(0);
+    const TNodeStyle& style = root->Style();
+    EXPECT_EQ(style.BorderStyle(), sbsEllipse);
+    EXPECT_DOUBLE_EQ(style.BorderWidth(), 1); // present but no number
+    EXPECT_EQ(style.FontStyle(), fsBold);
+    EXPECT_FLOAT_EQ(style.FontScale(), 1.5f);
+    ASSERT_EQ(root->ContainedCount(), 2);
+    const auto* image = static_cast<const TMindMapImage*>(root->ContainedAt(0));
+    EXPECT_EQ(image->Name(), "key"); // the older form kept the key in the link
+    EXPECT_EQ(image->Thumbnail(), "shown");
+    EXPECT_EQ(image->Link(), "");
+    EXPECT_EQ(image->Clip(), clsSquare);
+    EXPECT_TRUE(image->PositionLocked());
+    EXPECT_EQ(image->StoredGuid(), "I1");
+    const auto* label = static_cast<const TMindMapText*>(root->ContainedAt(1));
+    EXPECT_EQ(label->Offset(), (TFloatPoint{3, -50})); // without "y" a text sits 50 units above
+    EXPECT_EQ(label->PlainText(), "a bold word");
+    EXPECT_EQ(label->Style().Callout(), cstTapered);
+    // a style element replaces every override the topic had
+    const TMindMapNode* child = map->TopicAt(1);
+    EXPECT_TRUE(child->Style().HasOverride(nsoFillColor));
+    EXPECT_EQ(child->Style().Overrides(), static_cast<std::uint32_t>(nsoFillColor));
+    EXPECT_EQ(child->PlainText(), "rich text");
+    ASSERT_EQ(child->ContainedCount(), 1); // the older image list, read when there are no children
+    EXPECT_EQ(static_cast<const TMindMapImage*>(child->ContainedAt(0))->Name(), "old");
+}
+
+TEST(TCvmxMindMapReader, GroupsAndDocumentStyles) {
+    const std::string text = NativeDocument(
+        R"(<topic id="0"/><topic id="1" parent="0"/>)",
+        R"(<style key="k"><topics><font italic="True"/><fillcolor r="5" g="5" b="5"/></topics>)"
+        R"(<relations><hierarchical-relations line-style="penDouble"/></relations><texts><font bold="True"/></texts>)"
+        R"(</style>)");
+    const std::string groups = R"(<node-groups><node-group><style borderstyle="cloud" padding="99"/>)"
+                               R"(<topics><topic id="1"/><topic id="5"/></topics></node-group>)"
+                               R"(<node-group guid="G"><topics><topic id="8"/></topics></node-group></node-groups>)";
+    auto map = Load(text.substr(0, text.find("</mindmap>")) + groups + text.substr(text.find("</mindmap>")));
+    ASSERT_EQ(map->GroupCount(), 1); // a group without any known member is dropped
+    const TNodeGroup* group = map->GroupAt(0);
+    EXPECT_EQ(group->MemberCount(), 1);
+    EXPECT_EQ(group->StoredGuid().size(), 22u); // made while reading
+    EXPECT_FALSE(map->Modified());
+    EXPECT_EQ(group->Style().BorderStyle(), gbsCloud);
+    EXPECT_EQ(group->Style().Padding(), 20);
+    const TMindMapStyle& style = map->MapStyle();
+    EXPECT_TRUE(style.NodeStyle().HasOverride(nsoFillColor));
+    EXPECT_FALSE(style.NodeStyle().HasOverride(nsoFont)); // fonts never come from the document
+    EXPECT_FALSE(style.TextStyle().HasOverride(tsoFont));
+    EXPECT_EQ(map->TopicAt(1)->ParentRelation().Style().LineStyle(), penDouble);
+}
+
+TEST(TCvmxMindMapReader, LeveledStyleBlocks) {
+    TXMLDocument document;
+    TXMLFiler::LoadFromString(
+        R"(<block has-levels="True"><mindmap connection-style="left-right"/><topics><levels>)"
+        R"(<level borderstyle="sbsCircle"/><level borderstyle="sbsRectangle"><font bold="True"/></level></levels>)"
+        R"(</topics><relations><cross-links line-style="penDashedThin"/><hierarchical-relations line-style="penDouble"/>)"
+        R"(</relations></block>)",
+        document);
+    TLeveledMindMapStyle sheet;
+    int attributes = 0;
+    EXPECT_TRUE(ReadLeveledStyleBlock(*document.RootElement(), sheet, [&](const TXMLElement&) { ++attributes; }));
+    EXPECT_EQ(attributes, 1);
+    ASSERT_EQ(sheet.NodeStyle().LevelCount(), 2);
+    EXPECT_EQ(sheet.NodeStyle().LevelStyle(0).BorderStyle(), sbsCircle);
+    EXPECT_EQ(sheet.NodeStyle().LevelStyle(1).FontStyle(), fsBold); // leveled blocks keep their fonts
+    EXPECT_EQ(sheet.CrossLinkStyle().LineStyle(), penDashedThin);
+    EXPECT_EQ(sheet.RelationStyle().LevelStyle(0).LineStyle(), penDouble);
+}

@@ -192,8 +192,8 @@ TEST(OXCairoUtils, EllipseAfterAnotherOutlineIsASubPathOfItsOwn) {
 }
 
 TEST(OXCairoUtils, FlatEllipsesLeaveTheContextUsable) {
-    const TFloatRect rects[] = {{10, 20, 0, 40}, {10, 20, 100, 0}, {10, 20, 0, 0},
-                                {10, 20, std::numeric_limits<double>::infinity(), 5}};
+    const TFloatRect rects[] = {
+        {10, 20, 0, 40}, {10, 20, 100, 0}, {10, 20, 0, 0}, {10, 20, std::numeric_limits<double>::infinity(), 5}};
     for (const TFloatRect& r : rects) {
         SCOPED_TRACE(testing::Message() << r.Width << " x " << r.Height);
         TCanvas canvas;

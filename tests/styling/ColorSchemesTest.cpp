@@ -4,8 +4,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <iterator>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -104,7 +107,7 @@ TEST(TColorSchemeRegistry, FindsByKeyWithoutRegardToCaseAndFallsBackToTheFirstSc
     const TCase cases[] = {
         {"GRAY-SCALE", "gray-scale", 10},
         {"Material-Strokes-Dark", "material-strokes-dark", 15},
-        {"material-strokes.dark", "bright-palette", -1}, // not a key: only this dark key has a hyphen
+        {"material-strokes.dark", "bright-palette", -1}, // this dark key is spelt with a hyphen
         {"no-such-scheme", "bright-palette", -1},
         {"", "bright-palette", -1},
     };
@@ -115,8 +118,7 @@ TEST(TColorSchemeRegistry, FindsByKeyWithoutRegardToCaseAndFallsBackToTheFirstSc
         EXPECT_EQ(registry.IndexOfScheme(c.Key), c.Index);
     }
 
-    auto duplicate = std::make_unique<TTestPaletteScheme>();
-    registry.RegisterScheme(std::move(duplicate));
+    registry.RegisterScheme(std::make_unique<TTestPaletteScheme>());
     auto second = std::make_unique<TTestPaletteScheme>();
     const TColorScheme* secondPointer = second.get();
     registry.RegisterScheme(std::move(second));
