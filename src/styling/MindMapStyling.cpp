@@ -83,12 +83,6 @@ float FontPointSize(float fontScale) {
     return static_cast<float>(RoundHalfEven(static_cast<double>(fontScale) * 10.0));
 }
 
-template <class T> std::size_t LevelIndex(const std::vector<T>& levels, int level) {
-    if (level <= 0)
-        return 0;
-    return std::min(static_cast<std::size_t>(level), levels.size() - 1);
-}
-
 } // namespace
 
 const char* NodeBorderStyleName(TNodeBorderStyle value) {
@@ -352,54 +346,20 @@ void TRelationStyle::Reset() {
     SetTargetArrow(arsNone);
 }
 
-TLeveledRelationStyle::TLeveledRelationStyle() {
-    FLevels.push_back(NewEntry());
-}
-
-std::unique_ptr<TRelationStyle> TLeveledRelationStyle::NewEntry() {
-    auto entry = std::make_unique<TRelationStyle>();
-    entry->SetOnChange([this](TElementStyle&) { Changed(); });
-    return entry;
-}
-
 void TLeveledRelationStyle::SetLevelCount(int count) {
-    if (count <= 0 || count == LevelCount())
-        return;
     TStyleUpdate update(*this);
-    FLevels.resize(static_cast<std::size_t>(std::min(count, LevelCount())));
-    while (LevelCount() < count)
-        FLevels.push_back(NewEntry());
-    for (int i = 0; i < count; ++i)
-        FLevels[static_cast<std::size_t>(i)]->SetLevel(i);
-    Changed();
-}
-
-TRelationStyle& TLeveledRelationStyle::LevelStyle(int level) {
-    return *FLevels[LevelIndex(FLevels, level)];
-}
-
-const TRelationStyle& TLeveledRelationStyle::LevelStyle(int level) const {
-    return *FLevels[LevelIndex(FLevels, level)];
+    if (FLevels.SetCount(count))
+        Changed();
 }
 
 void TLeveledRelationStyle::Assign(const TRelationStyleBase& source) {
-    const auto* other = dynamic_cast<const TLeveledRelationStyle*>(&source);
-    if (other == nullptr || other == this)
-        return;
-    TStyleUpdate update(*this);
-    SetLevelCount(other->LevelCount());
-    for (int i = 0; i < LevelCount(); ++i)
-        LevelStyle(i).Assign(other->LevelStyle(i));
+    AssignLevels(*this, source);
 }
 
 void TLeveledRelationStyle::Reset() {
     TStyleUpdate update(*this);
     SetLevelCount(1);
     LevelStyle(0).Reset();
-}
-
-bool TLeveledRelationStyle::IsCustomized() const {
-    return std::any_of(FLevels.begin(), FLevels.end(), [](const auto& entry) { return entry->IsCustomized(); });
 }
 
 TNodeStyle::TNodeStyle(TNodeStyleBase* parentStyle) : FParentStyle(parentStyle != this ? parentStyle : nullptr) {}
@@ -567,54 +527,20 @@ void TNodeStyle::Reset() {
     SetMinHeight(0.0);
 }
 
-TLeveledNodeStyle::TLeveledNodeStyle() {
-    FLevels.push_back(NewEntry());
-}
-
-std::unique_ptr<TNodeStyle> TLeveledNodeStyle::NewEntry() {
-    auto entry = std::make_unique<TNodeStyle>();
-    entry->SetOnChange([this](TElementStyle&) { Changed(); });
-    return entry;
-}
-
 void TLeveledNodeStyle::SetLevelCount(int count) {
-    if (count <= 0 || count == LevelCount())
-        return;
     TStyleUpdate update(*this);
-    FLevels.resize(static_cast<std::size_t>(std::min(count, LevelCount())));
-    while (LevelCount() < count)
-        FLevels.push_back(NewEntry());
-    for (int i = 0; i < count; ++i)
-        FLevels[static_cast<std::size_t>(i)]->SetLevel(i);
-    Changed();
-}
-
-TNodeStyle& TLeveledNodeStyle::LevelStyle(int level) {
-    return *FLevels[LevelIndex(FLevels, level)];
-}
-
-const TNodeStyle& TLeveledNodeStyle::LevelStyle(int level) const {
-    return *FLevels[LevelIndex(FLevels, level)];
+    if (FLevels.SetCount(count))
+        Changed();
 }
 
 void TLeveledNodeStyle::Assign(const TNodeStyleBase& source) {
-    const auto* other = dynamic_cast<const TLeveledNodeStyle*>(&source);
-    if (other == nullptr || other == this)
-        return;
-    TStyleUpdate update(*this);
-    SetLevelCount(other->LevelCount());
-    for (int i = 0; i < LevelCount(); ++i)
-        LevelStyle(i).Assign(other->LevelStyle(i));
+    AssignLevels(*this, source);
 }
 
 void TLeveledNodeStyle::Reset() {
     TStyleUpdate update(*this);
     SetLevelCount(1);
     LevelStyle(0).Reset();
-}
-
-bool TLeveledNodeStyle::IsCustomized() const {
-    return std::any_of(FLevels.begin(), FLevels.end(), [](const auto& entry) { return entry->IsCustomized(); });
 }
 
 TTextStyle::TTextStyle(TTextStyle* parentStyle) : FParentStyle(parentStyle != this ? parentStyle : nullptr) {}

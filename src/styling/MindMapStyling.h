@@ -17,6 +17,7 @@
 
 #include "styling/Colors.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -302,19 +303,68 @@ private:
 // that suits it. Only values are set, never override bits.
 void ApplyDerivedCrossLinkStyle(TRelationStyle& crossLinkStyle, TRelationLineStyle lineStyle, bool withArrow);
 
+// The entries of a leveled style: one parentless entry per level, numbered by its level; a level past the last
+// entry uses the last entry and negative levels use the first. Entries report their changes to the owner.
+template <class TEntry> class TStyleLevels {
+public:
+    explicit TStyleLevels(TElementStyle& owner) : FOwner(owner) { FEntries.push_back(NewEntry()); }
+
+    int Count() const { return static_cast<int>(FEntries.size()); }
+    // Drops entries from or appends reset ones to the end and renumbers them; answers whether the count changed.
+    bool SetCount(int count) {
+        if (count <= 0 || count == Count())
+            return false;
+        FEntries.resize(static_cast<std::size_t>(std::min(count, Count())));
+        while (Count() < count)
+            FEntries.push_back(NewEntry());
+        for (int i = 0; i < count; ++i)
+            FEntries[static_cast<std::size_t>(i)]->SetLevel(i);
+        return true;
+    }
+    TEntry& At(int level) { return *FEntries[Index(level)]; }
+    const TEntry& At(int level) const { return *FEntries[Index(level)]; }
+    bool IsCustomized() const {
+        return std::any_of(FEntries.begin(), FEntries.end(), [](const auto& entry) { return entry->IsCustomized(); });
+    }
+
+private:
+    std::size_t Index(int level) const {
+        return static_cast<std::size_t>(std::clamp(level, 0, Count() - 1));
+    }
+    std::unique_ptr<TEntry> NewEntry() {
+        auto entry = std::make_unique<TEntry>();
+        entry->SetOnChange([this](TElementStyle&) { FOwner.Changed(); });
+        return entry;
+    }
+
+    TElementStyle& FOwner;                         // not owned: the leveled style holding these entries
+    std::vector<std::unique_ptr<TEntry>> FEntries; // owned, never empty
+};
+
+// Copies another leveled style of the same class: its level count, then entry by entry.
+template <class TLeveled, class TBase> void AssignLevels(TLeveled& target, const TBase& source) {
+    const auto* other = dynamic_cast<const TLeveled*>(&source);
+    if (other == nullptr || other == &target)
+        return;
+    TStyleUpdate update(target);
+    target.SetLevelCount(other->LevelCount());
+    for (int i = 0; i < target.LevelCount(); ++i)
+        target.LevelStyle(i).Assign(other->LevelStyle(i));
+}
+
 // One parentless TRelationStyle per level; an element deeper than the last entry uses the last entry.
 class TLeveledRelationStyle : public TRelationStyleBase {
 public:
-    TLeveledRelationStyle();
+    TLeveledRelationStyle() : FLevels(*this) {}
 
-    int LevelCount() const { return static_cast<int>(FLevels.size()); }
+    int LevelCount() const { return FLevels.Count(); }
     // n <= 0 or the current count does nothing; otherwise entries are dropped from or appended to the end
     // (reset, without parent) and renumbered, and one change is reported.
     void SetLevelCount(int count);
     // The entry for an element at this level: index min(level, LevelCount - 1), negative levels use entry 0.
     // Its change callback belongs to this style.
-    TRelationStyle& LevelStyle(int level);
-    const TRelationStyle& LevelStyle(int level) const;
+    TRelationStyle& LevelStyle(int level) { return FLevels.At(level); }
+    const TRelationStyle& LevelStyle(int level) const { return FLevels.At(level); }
 
     TColor GetColor(int level) const override { return LevelStyle(level).GetColor(level); }
     TRelationLineStyle GetLineStyle(int level) const override { return LevelStyle(level).GetLineStyle(level); }
@@ -327,12 +377,10 @@ public:
     void Assign(const TRelationStyleBase& source) override;
     // One level, reset.
     void Reset() override;
-    bool IsCustomized() const override;
+    bool IsCustomized() const override { return FLevels.IsCustomized(); }
 
 private:
-    std::unique_ptr<TRelationStyle> NewEntry();
-
-    std::vector<std::unique_ptr<TRelationStyle>> FLevels; // owned, never empty
+    TStyleLevels<TRelationStyle> FLevels;
 };
 
 // Topic styles. The getters answer the value for a topic at the given level.
@@ -437,16 +485,16 @@ private:
 // One parentless TNodeStyle per level; a topic deeper than the last entry uses the last entry.
 class TLeveledNodeStyle : public TNodeStyleBase {
 public:
-    TLeveledNodeStyle();
+    TLeveledNodeStyle() : FLevels(*this) {}
 
-    int LevelCount() const { return static_cast<int>(FLevels.size()); }
+    int LevelCount() const { return FLevels.Count(); }
     // n <= 0 or the current count does nothing; otherwise entries are dropped from or appended to the end
     // (reset, without parent) and renumbered, and one change is reported.
     void SetLevelCount(int count);
     // The entry for a topic at this level: index min(level, LevelCount - 1), negative levels use entry 0.
     // Its change callback belongs to this style.
-    TNodeStyle& LevelStyle(int level);
-    const TNodeStyle& LevelStyle(int level) const;
+    TNodeStyle& LevelStyle(int level) { return FLevels.At(level); }
+    const TNodeStyle& LevelStyle(int level) const { return FLevels.At(level); }
 
     TStyleAlignment GetAlignment(int level) const override { return LevelStyle(level).GetAlignment(level); }
     TNodeBorderStyle GetBorderStyle(int level) const override { return LevelStyle(level).GetBorderStyle(level); }
@@ -464,12 +512,10 @@ public:
     void Assign(const TNodeStyleBase& source) override;
     // One level, reset.
     void Reset() override;
-    bool IsCustomized() const override;
+    bool IsCustomized() const override { return FLevels.IsCustomized(); }
 
 private:
-    std::unique_ptr<TNodeStyle> NewEntry();
-
-    std::vector<std::unique_ptr<TNodeStyle>> FLevels; // owned, never empty
+    TStyleLevels<TNodeStyle> FLevels;
 };
 
 // Style of free texts; not leveled, the getters walk the parent chain.
