@@ -352,7 +352,7 @@ bool TopicHitTest(const TFloatRect& bounds, TNodeBorderStyle style, const TFloat
     case sbsDiamond: {
         const TFloatPoint corners[4] = {
             {bounds.Left, c.Y}, {c.X, bounds.Top}, {bounds.Right(), c.Y}, {c.X, bounds.Bottom()}};
-        return PolygonContains(corners, 4, p) || true;
+        return PolygonContains(corners, 4, p);
     }
     default:
         return true;

@@ -99,7 +99,9 @@ struct TTopicFill {
 TTopicFill TopicFill(const TTopicShape& shape, const TTopicPaintState& state);
 
 // Steps the painter takes outside this module: the matrix frame before the topic's outline (layout mode matrix),
-// and the auto-number box below it, which needs the outline's line width.
+// and the auto-number box below it, which needs the outline's line width. The frame is asked for before culling,
+// since it reaches beyond the topic; neither is asked for when a dimmed topic is hidden, and the number box only
+// for a visible topic that was painted.
 struct TTopicShapeHooks {
     std::function<void()> PaintMatrixFrame;
     std::function<void(double strokeWidth)> PaintNumberBelow;
@@ -107,7 +109,8 @@ struct TTopicShapeHooks {
 
 // Draws the topic's outline, its fill and its note indicator. Answers false when the topic is left out (dimmed
 // while dimmed topics are hidden, culled, or bounds that are not finite); the painter then draws none of its
-// contents. Leaves the path empty, no dash, butt caps and miter joins.
+// contents. A stroke colour of clNone or clDefault draws no line. Leaves the path empty, no dash, butt caps and
+// miter joins.
 bool PaintTopicShape(cairo_t* cr, const TTopicShape& shape, const TTopicPaintState& state,
                      const TTopicShapeHooks& hooks = {});
 
