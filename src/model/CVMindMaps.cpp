@@ -1049,6 +1049,21 @@ void TMindMap::ToggleSelection(TMindMapElement* element, bool insertFirst) {
     ChangeSelection(std::move(selection));
 }
 
+void TMindMap::SetSearchData(const TMindMapSearchData& data) {
+    if (data == FSearchData)
+        return;
+    FSearchData = data;
+    UpdateSearchMatches();
+}
+
+void TMindMap::UpdateSearchMatches() {
+    FSearchMatches = FindSearchMatches(*this, FSearchData, FSearchTextCache);
+    // the outline switches between the tree and the list of matches; the map only repaints its marks
+    for (TCustomHierarchyListener* listener : FHierarchyListeners)
+        listener->HierarchyChanged();
+    Notify(mcContents);
+}
+
 void TMindMap::SetTitle(const std::string& title) {
     const std::string flat = Trim(ReplaceLineBreaks(title, " "));
     FTitle.clear();
@@ -1131,6 +1146,8 @@ void TMindMap::Clear() {
     FRelations.clear();
     FGroups.clear();
     FCentralThemes.clear();
+    FSearchMatches.clear();
+    FSearchTextCache.Clear();
     // topics refer to each other only through plain pointers, so the flat list frees them without recursion
     FTopics.clear();
     FLayoutNeeded = true;
@@ -1250,8 +1267,11 @@ void TMindMap::RunPendingNotifications(std::uint16_t changes) {
         for (TCustomHierarchyListener* listener : FHierarchyListeners)
             listener->HierarchyChanged();
     }
-    if (!FEditor)
+    if (!FEditor) {
+        if ((changes & mcSearch) && SearchActive())
+            UpdateSearchMatches();
         return;
+    }
     if (changes & mcViewState)
         FEditor->ApplyViewState(FViewState);
     if (changes & mcStyleSheet)
@@ -1274,6 +1294,8 @@ void TMindMap::RunPendingNotifications(std::uint16_t changes) {
             Refresh();
         FEditor->MakeElementVisible(SelectedElement());
     }
+    if ((changes & mcSearch) && SearchActive())
+        UpdateSearchMatches();
 }
 
 void TMindMap::Refresh() {
@@ -1294,6 +1316,7 @@ void TMindMap::Refresh() {
         // the layout pass, the routing of cross links and the group bounds follow here once they exist
         for (const auto& group : FGroups)
             group->UpdateVisibility();
+        FLayoutNeeded = false;
     }
     EndUpdate();
 }

@@ -5,6 +5,7 @@
 
 #include "layout/LayoutOpts.h"
 #include "model/Editable.h"
+#include "model/MindMapSearch.h"
 #include "model/NodeIcons.h"
 #include "render/BezierMath.h"
 #include "render/CustomImageStores.h"
@@ -552,6 +553,15 @@ public:
     void Select(TMindMapElement* element);
     void ToggleSelection(TMindMapElement* element, bool insertFirst);
 
+    // Search: the criteria, and the matches in their order. Matching marks elements and repaints; it never lays
+    // the map out again.
+    const TMindMapSearchData& SearchData() const { return FSearchData; }
+    bool SearchActive() const { return FSearchData.Active(); }
+    const std::vector<TMindMapElement*>& SearchMatches() const { return FSearchMatches; }
+    void SetSearchData(const TMindMapSearchData& data);
+    void UpdateSearchMatches();
+    void CollectIconNames(std::vector<std::string>& names) const { ::CollectIconNames(*this, names); }
+
     // Document properties.
     const std::string& Title() const { return FTitle; }
     void SetTitle(const std::string& title);
@@ -641,6 +651,9 @@ private:
     TMindMapNode* FMainCentralTheme = nullptr;                  // not owned
     IMindMapEditor* FEditor = nullptr;                          // not owned
     TCustomModelessEditor* FNoteEditor = nullptr;               // not owned
+    std::vector<TMindMapElement*> FSearchMatches; // not owned
+    TMindMapSearchData FSearchData;
+    TSearchTextCache FSearchTextCache;
     std::string FTitle;
     TDocumentInfo FInfo;
     std::string FBackgroundPatternName;

@@ -57,8 +57,7 @@ public:
                 continue;
             auto& text = static_cast<TMindMapText&>(*element);
             // free texts carry no check box, icon or date: only a pure text search can find them
-            const bool matched =
-                FTextOnly && FCriteria.TextOccursIn(FCache.FoldedText(text, text.PlainText()));
+            const bool matched = FTextOnly && FCriteria.TextOccursIn(FCache.FoldedText(text, text.PlainText()));
             text.SetSearchMatched(matched);
             if (matched)
                 FMatches.push_back(&text);
@@ -139,8 +138,9 @@ private:
             const TGString key(g_utf8_collate_key(folded.c_str(), static_cast<gssize>(folded.size())));
             keyed.push_back({key.get(), &topic});
         }
-        std::stable_sort(keyed.begin(), keyed.end(),
-                         [](const TKeyed& a, const TKeyed& b) { return std::strcmp(a.Key.c_str(), b.Key.c_str()) < 0; });
+        std::stable_sort(keyed.begin(), keyed.end(), [](const TKeyed& a, const TKeyed& b) {
+            return std::strcmp(a.Key.c_str(), b.Key.c_str()) < 0;
+        });
         for (const TKeyed& entry : keyed)
             *first++ = entry.Element;
     }

@@ -383,3 +383,27 @@ TEST_F(TMapFixture, TaperedConnectionsGetTheirWidthFromTheLevel) {
     EXPECT_DOUBLE_EQ(chain[1]->ParentRelation().Path().Width, 9); // 1 + 2 * max(4, round(3.5))
     EXPECT_EQ(chain[1]->ParentRelation().Path().Taper, -4);
 }
+
+TEST_F(TMapFixture, SearchingMarksMatchesAndRepaintsWithoutLayingOut) {
+    TRecordingEditor editor;
+    Map.SetEditor(&editor);
+    TMindMapNode* theme = Add("Plans");
+    TMindMapNode* child = Add("other plans", theme);
+    Map.Refresh();
+    ASSERT_FALSE(Map.LayoutNeeded());
+    editor.Calls.clear();
+    TMindMapSearchData criteria;
+    criteria.SetFilters(sfText);
+    criteria.SetText("PLANS");
+    Map.SetSearchData(criteria);
+    Map.SetSearchData(criteria); // the same criteria again change nothing
+    EXPECT_EQ(editor.Calls, std::vector<std::string>{"contents"});
+    EXPECT_FALSE(Map.LayoutNeeded());
+    EXPECT_EQ(Map.SearchMatches(), (std::vector<TMindMapElement*>{theme, child}));
+    EXPECT_TRUE(child->SearchMatched());
+    // a change of the document runs the search again once the update ends
+    child->SetText("nothing", tfPlain);
+    Map.Notify(mcSearch);
+    EXPECT_EQ(Map.SearchMatches(), std::vector<TMindMapElement*>{theme});
+    EXPECT_FALSE(child->SearchMatched());
+}
