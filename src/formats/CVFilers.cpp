@@ -3,12 +3,13 @@
 #include "formats/XMLFilers.h"
 #include "platform/CVStrings.h"
 #include "platform/Guids.h"
+#include "styling/CVStyleManager.h"
 
 #include <array>
-#include <functional>
-#include <optional>
 #include <cmath>
+#include <functional>
 #include <glib.h>
+#include <optional>
 
 namespace {
 
@@ -33,8 +34,8 @@ constexpr std::array<std::string_view, 3> kAutoNumberings = {"disabled", "inside
 constexpr std::array<std::string_view, 3> kTextFormats = {"md1", "plain", "rtf1"};
 constexpr std::array<std::string_view, 7> kElementKinds = {
     "", "node", "image", "text", "crosslink", "parent-relation", "node-group"};
-constexpr std::array<std::string_view, 6> kClipShapes = {"none", "circle", "ellipse", "square", "rectangle",
-                                                         "halfround"};
+constexpr std::array<std::string_view, 6> kClipShapes = {"none",   "circle",    "ellipse",
+                                                         "square", "rectangle", "halfround"};
 constexpr std::array<std::string_view, 2> kImageSourceKinds = {"cache", "drawing"};
 constexpr std::array<std::string_view, 9> kLegacyDirections = {"auto",    "right",  "left",       "top",   "top-ltr",
                                                                "top-rtl", "bottom", "bottom-rtl", "manual"};
@@ -619,8 +620,11 @@ void TCvmxMindMapReader::ReadMeta(const TXMLElement* meta) {
         const std::string text = title->GetString("text");
         map.SetTitle(FDocVersion > 1 ? UnescapeTopicText(text) : text);
     }
-    if (const TXMLElement* style = meta->FindChild("style"))
+    if (const TXMLElement* style = meta->FindChild("style")) {
+        // an unknown key falls back to the default sheet; embedded sheets follow with custom style sheets
+        map.SetStyleSheet(StyleManager().SheetForDocument(style->GetString("key")));
         ReadDocumentStyle(*style);
+    }
     TAutoNumbering numbering = anDisabled;
     if (const TXMLElement* element = meta->FindChild("auto-numbering"))
         TryAutoNumberingFromName(element->GetString("style"), numbering);

@@ -4,8 +4,11 @@
 #include "platform/AppErrors.h"
 #include "platform/CVStrings.h"
 #include "platform/Guids.h"
+#include "styling/CVStyleManager.h"
+#include "styling/CVStyles.h"
 #include "text/MarkDownParsers.h"
 #include "text/RichTextSpanParsers.h"
+#include "text/TextWrappers.h"
 
 #include <algorithm>
 #include <cmath>
@@ -13,7 +16,6 @@
 #include <unordered_set>
 
 namespace {
-
 
 // The user's short date format for days since 1899-12-30; empty for dates the calendar cannot show.
 std::string ShortDateText(double days) {
@@ -40,6 +42,21 @@ std::string ShortDateText(double days) {
     g_date_free(date);
     return result;
 }
+
+// Measures a topic's text in the font it is drawn with, for the word wrapper.
+class TTopicFontMeasurer : public ITextMeasurer {
+public:
+    explicit TTopicFontMeasurer(const TMindMapNode& topic)
+        : FRole(&StyleManager().TopicDataForLevel(topic.Level())), FFont(topic.Style().FontDescriptor()) {}
+    TFloatPoint MeasureText(std::string_view text) override {
+        return StyleManager().MeasureElementText(*FRole, FFont, text).Size;
+    }
+    double LineHeight() override { return StyleManager().MeasureElementText(*FRole, FFont, "Wyg").LineBox.Y; }
+
+private:
+    const TPangoMindNodeStyleData* FRole; // not owned
+    TFontDescriptor FFont;
+};
 
 } // namespace
 
@@ -385,8 +402,7 @@ void TNodeGroup::RemoveMember(TMindMapNode* topic) {
 void TNodeGroup::UpdateVisibility() {
     FVisible = std::any_of(FMembers.begin(), FMembers.end(), [](const TMindMapNode* member) {
         const TMindMapNode* parent = member->Parent();
-        return member->IsVisible() ||
-               (member->Hidden() && parent && parent->IsVisible() && !parent->Collapsed());
+        return member->IsVisible() || (member->Hidden() && parent && parent->IsVisible() && !parent->Collapsed());
     });
 }
 
@@ -627,7 +643,15 @@ bool TMindMapNode::SetParent(TMindMapNode* parent) {
             FHidden = false;
         FVisible = !FHidden && (!parent || (parent->FVisible && !parent->FCollapsed));
         UpdateChildVisibility();
-        map.RebuildCentralThemes();
+        // only a topic that becomes parentless needs the list rebuilt in topic order
+        if (parent) {
+            std::erase(map.FCentralThemes, this);
+            if (map.FMainCentralTheme == this)
+                map.FMainCentralTheme = nullptr;
+        } else
+            map.RebuildCentralThemes();
+        if (map.FStyleSheet && parent)
+            map.FStyleSheet->ApplyToBranch(*this);
         map.RequestLayout();
         map.Notify(mcRelayout | mcContents);
     }
@@ -1049,6 +1073,16 @@ void TMindMap::ToggleSelection(TMindMapElement* element, bool insertFirst) {
     ChangeSelection(std::move(selection));
 }
 
+void TMindMap::SetStyleSheet(TStyleSheet* sheet) {
+    FStyleSheet = sheet;
+    if (sheet)
+        sheet->ApplyToMap(*this);
+    for (const auto& topic : FTopics)
+        topic->FDerivedDirty = true;
+    FLayoutNeeded = true;
+    Notify(mcStyleSheet | mcContents);
+}
+
 void TMindMap::SetSearchData(const TMindMapSearchData& data) {
     if (data == FSearchData)
         return;
@@ -1216,6 +1250,16 @@ void TMindMap::FinishReading() {
     FNumberingValid = false;
     DeleteDanglingCrossLinks();
     UpdateLevels();
+    if (!FStyleSheet)
+        FStyleSheet = StyleManager().DefaultSheet();
+    if (FStyleSheet)
+        FStyleSheet->ApplyToMap(*this);
+    // widths stored with wrapped topics are applied once, in the fonts the sheet gives
+    for (const auto& topic : FTopics)
+        if (topic->FWrapWidth > 0) {
+            TTopicFontMeasurer measurer(*topic);
+            ApplyStoredWrapWidth(*topic, measurer);
+        }
     if (FSelection.empty())
         Select(MainCentralTheme());
     for (TMindMapNode* theme : FCentralThemes) {

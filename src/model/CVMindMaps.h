@@ -20,6 +20,7 @@
 
 class TMindMap;
 class TMindMapNode;
+class TStyleSheet;
 class TCompositeElement;
 class TParentRelation;
 
@@ -221,7 +222,6 @@ class TMindMapRelation : public TCompositeElement {
     friend class TMindMap;
 
 public:
-
     virtual TMindMapNode* Source() const = 0;
     virtual TMindMapNode* Target() const = 0;
     // The topic whose level decides level-dependent styling.
@@ -446,7 +446,7 @@ private:
     TMindMapNode* FParent = nullptr;                  // not owned
     std::vector<TMindMapNode*> FChildren;             // not owned
     std::unique_ptr<TParentRelation> FParentRelation; // owned
-    std::unique_ptr<TNodeStyle> FStyle;              // owned
+    std::unique_ptr<TNodeStyle> FStyle;               // owned
     std::unique_ptr<TLayoutOptions> FLayoutOptions;   // owned, null when the topic follows its parent
     std::unique_ptr<TNodeIcon> FIcon;                 // owned
     std::unique_ptr<TEmbeddedImage> FEmbeddedImage;   // owned
@@ -568,6 +568,9 @@ public:
     std::string DocumentTitle();
     TDocumentInfo& Info() { return FInfo; }
     const TDocumentInfo& Info() const { return FInfo; }
+    // The document's style sheet (one of the style manager's); setting it lets the sheet apply itself.
+    TStyleSheet* StyleSheet() const { return FStyleSheet; }
+    void SetStyleSheet(TStyleSheet* sheet);
     // The document's copy of its style sheet, and the document's own overrides on top of it.
     TLeveledMindMapStyle& SheetStyle() { return FSheetStyle; }
     TMindMapStyle& MapStyle() { return FMapStyle; }
@@ -648,10 +651,11 @@ private:
     std::vector<std::unique_ptr<TNodeGroup>> FGroups;           // owned
     std::vector<TMindMapElement*> FSelection;                   // not owned
     std::vector<TCustomHierarchyListener*> FHierarchyListeners; // not owned
+    TStyleSheet* FStyleSheet = nullptr;                         // not owned: the style manager owns its sheets
     TMindMapNode* FMainCentralTheme = nullptr;                  // not owned
     IMindMapEditor* FEditor = nullptr;                          // not owned
     TCustomModelessEditor* FNoteEditor = nullptr;               // not owned
-    std::vector<TMindMapElement*> FSearchMatches; // not owned
+    std::vector<TMindMapElement*> FSearchMatches;               // not owned
     TMindMapSearchData FSearchData;
     TSearchTextCache FSearchTextCache;
     std::string FTitle;

@@ -25,7 +25,9 @@ TPicture TLookupIcon::GetSurface() {
     return FPicture;
 }
 
-TPicture TStockIcon::FindPicture() const { return StockIconStores().GetSurface(FName); }
+TPicture TStockIcon::FindPicture() const {
+    return StockIconStores().GetSurface(FName);
+}
 
 TFloatPoint TStockIcon::GetSize() {
     const double width = GetSurface().Width();
@@ -33,7 +35,9 @@ TFloatPoint TStockIcon::GetSize() {
     return {side, side};
 }
 
-TPicture TLinkIcon::FindPicture() const { return ResourcePicture(FName); }
+TPicture TLinkIcon::FindPicture() const {
+    return ResourcePicture(FName);
+}
 
 TFloatPoint TLinkIcon::GetSize() {
     const double side = GetSurface().Width() / 2.0;
@@ -44,9 +48,13 @@ TCustomIcon::TCustomIcon(TMindMap& map, std::string name, TFloatPoint padding) :
     FName = std::move(name);
 }
 
-std::string TCustomIcon::ImageKey() const { return FName.empty() || FName.front() != '#' ? FName : FName.substr(1); }
+std::string TCustomIcon::ImageKey() const {
+    return FName.empty() || FName.front() != '#' ? FName : FName.substr(1);
+}
 
-double TCustomIcon::EffectiveScale() const { return HasCustomScale() ? FScale / kScaleUnit : 1.171875; }
+double TCustomIcon::EffectiveScale() const {
+    return HasCustomScale() ? FScale / kScaleUnit : 1.171875;
+}
 
 TPicture TCustomIcon::GetSurface() {
     if (!FLoaded) {
@@ -161,7 +169,9 @@ void TDiagramLink::SetCloudMapReference(const std::string& target, const std::st
     FBookmark = bookmark;
 }
 
-void TDiagramLink::SetUrl(const std::string& target) { Set(lkUrl, target); }
+void TDiagramLink::SetUrl(const std::string& target) {
+    Set(lkUrl, target);
+}
 
 void TDiagramLink::SetCloudDocumentReference(const std::string& target, const std::string& native,
                                              const std::string& bookmark) {

@@ -159,8 +159,7 @@ public:
     void SetCloudMapReference(const std::string& target, const std::string& element, const std::string& native,
                               const std::string& bookmark);
     void SetUrl(const std::string& target);
-    void SetCloudDocumentReference(const std::string& target, const std::string& native,
-                                   const std::string& bookmark);
+    void SetCloudDocumentReference(const std::string& target, const std::string& native, const std::string& bookmark);
     void SetPhoneContact(const std::string& number, const std::string& thumbnail);
     void SetEmailContact(const std::string& address, const std::string& thumbnail);
 
@@ -170,7 +169,7 @@ public:
 private:
     void Set(TLinkKind kind, std::string target);
 
-    TMindMap* FMap; // not owned
+    TMindMap* FMap;                       // not owned
     std::unique_ptr<TNodeIcon> FLinkIcon; // owned, made on demand
     std::string FTarget;
     std::string FNative;

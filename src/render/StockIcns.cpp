@@ -7,7 +7,9 @@ void TStockIconStores::AddStore(TStockIconStore* store) {
         FStores.push_back(store);
 }
 
-void TStockIconStores::RemoveStore(TStockIconStore* store) { std::erase(FStores, store); }
+void TStockIconStores::RemoveStore(TStockIconStore* store) {
+    std::erase(FStores, store);
+}
 
 TPicture TStockIconStores::GetSurface(const std::string& key) {
     if (key.empty())

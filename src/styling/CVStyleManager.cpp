@@ -207,6 +207,7 @@ TPangoPassiveStyleData::TPangoPassiveStyleData(const TMeasuringContext& context)
 
 void TPangoPassiveStyleData::DeriveFont(const TPangoMindNodeStyleData& base, TFontStyles fontStyle, double pointSize) {
     const double size = std::isfinite(pointSize) ? std::clamp(pointSize, MinPointSize, MaxPointSize) : PointSize();
+    fontStyle &= fsBold | fsItalic | fsUnderline | fsStrikeOut;
     // topics in a row mostly share their font: keep the line box and the measured texts then
     if (FontName() == base.FontName() && FontStyle() == fontStyle && PointSize() == size)
         return;

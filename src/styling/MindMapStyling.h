@@ -328,9 +328,7 @@ public:
     }
 
 private:
-    std::size_t Index(int level) const {
-        return static_cast<std::size_t>(std::clamp(level, 0, Count() - 1));
-    }
+    std::size_t Index(int level) const { return static_cast<std::size_t>(std::clamp(level, 0, Count() - 1)); }
     std::unique_ptr<TEntry> NewEntry() {
         auto entry = std::make_unique<TEntry>();
         entry->SetOnChange([this](TElementStyle&) { FOwner.Changed(); });

@@ -2,11 +2,15 @@
 
 #include "formats/NonNativeFilers.h"
 #include "formats/XMLFilers.h"
+#include "styling/CVStyleManager.h"
+#include "styling/CVStyles.h"
 
 #include "TestSupport.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+
+#include <algorithm>
 
 namespace {
 
@@ -215,7 +219,6 @@ TEST(TCvmxMindMapReader, MetaAttributesNotesAndFlags) {
     EXPECT_FALSE(root->Hidden()); // central themes are never hidden
     EXPECT_TRUE(leaf->Hidden());
     EXPECT_TRUE(leaf->Collapsed()); // a leaf read as collapsed keeps the flag
-    EXPECT_EQ(root->PaletteIndex(), 0);
     EXPECT_EQ(leaf->PaletteIndex(), 3);
     EXPECT_EQ(leaf->GetPosition().X, 0);
     EXPECT_EQ(leaf->GetPosition().Y, 0);
@@ -239,14 +242,14 @@ TEST(TCvmxMindMapReader, MetaAttributesNotesAndFlags) {
 }
 
 TEST(TCvmxMindMapReader, OlderDocumentsKeepTopicColoursOnTheTopic) {
-    auto map = Load(NativeDocument(R"(<topic id="0" colorinfo="-1"><fillcolor r="10" g="20" b="30"/>)"
-                                   R"(<strokecolor none="True"/></topic>)"
-                                   R"(<topic id="1" parent="0" palette="2"><fillcolor r="10" g="20" b="30"/></topic>)"));
+    auto map =
+        Load(NativeDocument(R"(<topic id="0" colorinfo="-1"><fillcolor r="10" g="20" b="30"/>)"
+                            R"(<strokecolor none="True"/></topic>)"
+                            R"(<topic id="1" parent="0" palette="2"><fillcolor r="10" g="20" b="30"/></topic>)"));
     const TNodeStyle& old = map->TopicAt(0)->Style();
     EXPECT_EQ(old.FillColor(), RGBColor(10, 20, 30));
     EXPECT_EQ(old.StrokeColor(), clNone);
     EXPECT_TRUE(old.HasOverride(nsoFillColor | nsoStrokeColor));
-    EXPECT_EQ(map->TopicAt(0)->PaletteIndex(), 0);
     EXPECT_FALSE(map->TopicAt(1)->Style().HasOverride(nsoFillColor)); // only with the palette value -1
     EXPECT_EQ(map->TopicAt(1)->PaletteIndex(), 2);
 }
@@ -306,16 +309,15 @@ TEST(TCvmxMindMapReader, CrossLinksNeedTwoDifferentKnownEnds) {
                                   R"(<relation source="0" target="7"/><relation source="1" target="1"/>)"
                                   R"(<relation source="1" target="0"><style line-width="1.5"/></relation>)";
     const std::string text = NativeDocument(topics, "", R"(doc-version="3" generator="CorvellaOSX")");
-    const std::string withRelations =
-        text.substr(0, text.find("</mindmap>")) + "<relations>" + relations + "</relations>" +
-        text.substr(text.find("</mindmap>"));
+    const std::string withRelations = text.substr(0, text.find("</mindmap>")) + "<relations>" + relations +
+                                      "</relations>" + text.substr(text.find("</mindmap>"));
     auto map = Load(withRelations);
     ASSERT_EQ(map->RelationCount(), 2);
     const TCrossLink* link = map->RelationAt(0);
     EXPECT_EQ(link->StoredGuid(), "L1");
     EXPECT_TRUE(link->AsHierarchy());
     EXPECT_EQ(link->Style().LineStyle(), penTapered);
-    EXPECT_FALSE(link->Style().HasOverride(rsoLineWidth)); // a width of 0 stays inherited
+    EXPECT_FALSE(link->Style().Overrides() & rsoLineWidth); // a width of 0 stays inherited
     EXPECT_EQ(link->Style().PathStyle(), rpsOrtho);
     EXPECT_TRUE(link->HasHandle());
     EXPECT_EQ(link->Path().HandleOffset, (TFloatPoint{30, -12.5})); // handles are not scaled
@@ -401,4 +403,26 @@ TEST(TCvmxMindMapReader, LeveledStyleBlocks) {
     EXPECT_EQ(sheet.NodeStyle().LevelStyle(1).FontStyle(), fsBold); // leveled blocks keep their fonts
     EXPECT_EQ(sheet.CrossLinkStyle().LineStyle(), penDashedThin);
     EXPECT_EQ(sheet.RelationStyle().LevelStyle(0).LineStyle(), penDouble);
+}
+
+TEST(TCvmxMindMapReader, TheDocumentsSheetAppliesItselfAndStoredWrapWidthsAreApplied) {
+    const std::string longText = "one two three four five six seven eight nine ten eleven twelve";
+    auto map = Load(
+        NativeDocument(R"(<topic id="0" text="root"/><topic id="1" parent="0" wrap="80" text=")" + longText + R"("/>)",
+                       R"(<style key="SYSTEM.GRAY-SCALE"/>)"));
+    ASSERT_NE(map->StyleSheet(), nullptr);
+    EXPECT_EQ(map->StyleSheet()->Key(), "system.gray-scale");
+    // the sheet's level styles reach the topics through the document's copy
+    EXPECT_EQ(map->TopicAt(1)->Style().BorderStyle(), map->StyleSheet()->NodeStyle().LevelStyle(1).BorderStyle());
+    const TMindMapNode* wrapped = map->TopicAt(1);
+    EXPECT_EQ(wrapped->WrapWidth(), -1); // applied once
+    EXPECT_NE(wrapped->Text().find('\r'), std::string::npos);
+    std::string joined = wrapped->Text();
+    std::replace(joined.begin(), joined.end(), '\r', ' ');
+    EXPECT_EQ(joined, longText); // only line breaks were added
+
+    auto unknown = Load(NativeDocument(R"(<topic id="0"/>)", R"(<style key="no.such.sheet"/>)"));
+    EXPECT_EQ(unknown->StyleSheet(), StyleManager().DefaultSheet());
+    auto none = Load(NativeDocument(R"(<topic id="0"/>)"));
+    EXPECT_EQ(none->StyleSheet(), StyleManager().DefaultSheet());
 }
