@@ -1,7 +1,9 @@
 #include "TestSupport.h"
 
 #include <cairo.h>
+#include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <gtest/gtest.h>
 #include <iterator>
@@ -122,4 +124,32 @@ std::string TRandomTexts::Next() {
         }
     }
     return text;
+}
+
+std::string ColorText(TColor color) {
+    if (color == clNone)
+        return "none";
+    if (color == clDefault)
+        return "default";
+    char text[16];
+    std::snprintf(text, sizeof text, "#%02X%02X%02X", RedOf(color), GreenOf(color), BlueOf(color));
+    return text;
+}
+
+TTestCanvas::TTestCanvas(cairo_format_t format, int width, int height)
+    : FSurface(cairo_image_surface_create(format, width, height)), FContext(cairo_create(FSurface)) {
+    cairo_set_tolerance(FContext, 0.01);
+}
+
+TTestCanvas::~TTestCanvas() {
+    cairo_destroy(FContext);
+    cairo_surface_destroy(FSurface);
+}
+
+std::uint32_t TTestCanvas::Pixel(int x, int y) const {
+    cairo_surface_flush(FSurface);
+    const unsigned char* row = cairo_image_surface_get_data(FSurface) + y * cairo_image_surface_get_stride(FSurface);
+    std::uint32_t pixel;
+    std::memcpy(&pixel, row + 4 * x, sizeof pixel);
+    return pixel;
 }

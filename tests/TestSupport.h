@@ -2,7 +2,11 @@
 
 // Small fixtures shared by the tests: archives built in memory, temporary folders, native documents.
 
+#include "styling/Colors.h"
+
+#include <cairo.h>
 #include <clocale>
+#include <cstdint>
 #include <filesystem>
 #include <random>
 #include <string>
@@ -62,4 +66,25 @@ private:
     std::vector<std::string> FSeeds;
     std::mt19937 FRandom;
     bool FMutateNext = false;
+};
+
+// "#RRGGBB" as designers write colours; the sentinels by name.
+std::string ColorText(TColor color);
+
+// A small image surface with a context to draw paths into; curves are flattened finely.
+class TTestCanvas {
+public:
+    explicit TTestCanvas(cairo_format_t format = CAIRO_FORMAT_ARGB32, int width = 200, int height = 120);
+    ~TTestCanvas();
+    TTestCanvas(const TTestCanvas&) = delete;
+    TTestCanvas& operator=(const TTestCanvas&) = delete;
+
+    cairo_t* Context() const { return FContext; }
+    cairo_surface_t* Surface() const { return FSurface; }
+    // The pixel of a 32-bit surface as premultiplied 0xAARRGGBB.
+    std::uint32_t Pixel(int x, int y) const;
+
+private:
+    cairo_surface_t* FSurface; // owned
+    cairo_t* FContext;         // owned
 };

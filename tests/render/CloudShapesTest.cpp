@@ -1,5 +1,7 @@
 #include "render/CloudShapes.h"
 
+#include "TestSupport.h"
+
 #include <gtest/gtest.h>
 
 #include <cairo.h>
@@ -13,24 +15,6 @@
 namespace {
 
 constexpr double kEps = 1e-12;
-
-struct TCairoDeleter {
-    void operator()(cairo_t* cr) const { cairo_destroy(cr); }
-    void operator()(cairo_surface_t* s) const { cairo_surface_destroy(s); }
-};
-
-class TCanvas {
-public:
-    TCanvas()
-        : FSurface(cairo_image_surface_create(CAIRO_FORMAT_A8, 400, 240)), FContext(cairo_create(FSurface.get())) {
-        cairo_set_tolerance(FContext.get(), 0.01);
-    }
-    cairo_t* Context() const { return FContext.get(); }
-
-private:
-    std::unique_ptr<cairo_surface_t, TCairoDeleter> FSurface;
-    std::unique_ptr<cairo_t, TCairoDeleter> FContext;
-};
 
 // The resource point (x, y) as the loader normalises it.
 TFloatPoint Normalised(double x, double y) {
@@ -127,7 +111,7 @@ TEST(CloudShapes, BuiltInResourceHoldsExactlyTheOutlinePoints) {
 }
 
 TEST(CloudShapes, PathIsOneStartAndNineCurvesClosed) {
-    TCanvas canvas;
+    TTestCanvas canvas(CAIRO_FORMAT_A8, 400, 240);
     cairo_t* cr = canvas.Context();
     CloudPath(cr, {10, 20, 100, 40});
     cairo_path_t* path = cairo_copy_path(cr);
@@ -148,7 +132,7 @@ TEST(CloudShapes, PathIsOneStartAndNineCurvesClosed) {
 }
 
 TEST(CloudShapes, OutlineFillsItsBoxAndStaysInside) {
-    TCanvas canvas;
+    TTestCanvas canvas(CAIRO_FORMAT_A8, 400, 240);
     cairo_t* cr = canvas.Context();
     CloudPath(cr, kResourceBox);
     double x1, y1, x2, y2;
@@ -167,7 +151,7 @@ TEST(CloudShapes, OutlineFillsItsBoxAndStaysInside) {
 TEST(CloudShapes, OutlineEnclosesThePaddedContent) {
     // A cloud topic is (w + 16) x 1.3357664233576642 wide and (h + 16) x 1.4857142857142857 high: the padded
     // content box, centred, must lie inside the outline with some room to spare.
-    TCanvas canvas;
+    TTestCanvas canvas(CAIRO_FORMAT_A8, 400, 240);
     cairo_t* cr = canvas.Context();
     CloudPath(cr, kResourceBox);
     const double w = 366 / 1.3357664233576642;
@@ -186,7 +170,7 @@ TEST(CloudShapes, OutlineEnclosesThePaddedContent) {
 
 TEST(CloudShapes, NoteIndicatorSitsOnTheHighestBump) {
     // The indicator's centre is at 0.5 + 0.36338797814207650 of the width on the top edge.
-    TCanvas canvas;
+    TTestCanvas canvas(CAIRO_FORMAT_A8, 400, 240);
     cairo_t* cr = canvas.Context();
     CloudPath(cr, kResourceBox);
     const double x = 366 * (0.5 + 0.36338797814207650);
@@ -195,7 +179,7 @@ TEST(CloudShapes, NoteIndicatorSitsOnTheHighestBump) {
 }
 
 TEST(CloudShapes, IncompletePointListsDrawOnlyWholeSegments) {
-    TCanvas canvas;
+    TTestCanvas canvas(CAIRO_FORMAT_A8, 400, 240);
     cairo_t* cr = canvas.Context();
     CloudPath(cr, kResourceBox, TFloatPoints{{0, 0}, {0.1, 0}, {0.1, 0.1}, {0, 0.1}, {0.2, 0.2}});
     cairo_path_t* path = cairo_copy_path(cr);

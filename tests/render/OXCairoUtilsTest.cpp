@@ -1,5 +1,7 @@
 #include "render/OXCairoUtils.h"
 
+#include "TestSupport.h"
+
 #include <gtest/gtest.h>
 
 #include <cairo.h>
@@ -14,24 +16,6 @@ namespace {
 
 // cairo keeps path coordinates in 24.8 fixed point.
 constexpr double kCairoEps = 1.0 / 256 + 1e-9;
-
-struct TCairoDeleter {
-    void operator()(cairo_t* cr) const { cairo_destroy(cr); }
-    void operator()(cairo_surface_t* s) const { cairo_surface_destroy(s); }
-};
-
-class TCanvas {
-public:
-    TCanvas()
-        : FSurface(cairo_image_surface_create(CAIRO_FORMAT_ARGB32, 200, 120)), FContext(cairo_create(FSurface.get())) {
-        cairo_set_tolerance(FContext.get(), 0.01);
-    }
-    cairo_t* Context() const { return FContext.get(); }
-
-private:
-    std::unique_ptr<cairo_surface_t, TCairoDeleter> FSurface;
-    std::unique_ptr<cairo_t, TCairoDeleter> FContext;
-};
 
 struct TElement {
     cairo_path_data_type_t Type;
@@ -100,7 +84,7 @@ TEST(OXCairoUtils, PolygonsRunThroughTheirCornersAndClose) {
     };
     for (const TCase& c : cases) {
         SCOPED_TRACE(c.Name);
-        TCanvas canvas;
+        TTestCanvas canvas;
         c.Append(canvas.Context());
         const std::vector<TElement> elements = Elements(canvas.Context());
         ASSERT_EQ(c.Corners.size() + 1, elements.size());
@@ -141,7 +125,7 @@ TEST(OXCairoUtils, RoundedRectanglesPutTheirCornersAtTheRadius) {
     };
     for (const TCase& c : cases) {
         SCOPED_TRACE(c.Name);
-        TCanvas canvas;
+        TTestCanvas canvas;
         c.Append(canvas.Context());
         const std::vector<TElement> elements = Elements(canvas.Context());
         ASSERT_FALSE(elements.empty());
@@ -154,7 +138,7 @@ TEST(OXCairoUtils, RoundedRectanglesPutTheirCornersAtTheRadius) {
 }
 
 TEST(OXCairoUtils, EllipseFillsItsInscribedEllipse) {
-    TCanvas canvas;
+    TTestCanvas canvas;
     cairo_t* cr = canvas.Context();
     EllipsePath(cr, kRect);
     double x1, y1, x2, y2;
@@ -175,7 +159,7 @@ TEST(OXCairoUtils, EllipseFillsItsInscribedEllipse) {
 }
 
 TEST(OXCairoUtils, EllipseAfterAnotherOutlineIsASubPathOfItsOwn) {
-    TCanvas canvas;
+    TTestCanvas canvas;
     cairo_t* cr = canvas.Context();
     DiamondPath(cr, {0, 0, 20, 20});
     EllipsePath(cr, kRect);
@@ -196,7 +180,7 @@ TEST(OXCairoUtils, FlatEllipsesLeaveTheContextUsable) {
         {10, 20, 0, 40}, {10, 20, 100, 0}, {10, 20, 0, 0}, {10, 20, std::numeric_limits<double>::infinity(), 5}};
     for (const TFloatRect& r : rects) {
         SCOPED_TRACE(testing::Message() << r.Width << " x " << r.Height);
-        TCanvas canvas;
+        TTestCanvas canvas;
         cairo_t* cr = canvas.Context();
         EllipsePath(cr, r);
         cairo_fill(cr);
@@ -205,7 +189,7 @@ TEST(OXCairoUtils, FlatEllipsesLeaveTheContextUsable) {
 }
 
 TEST(OXCairoUtils, SourceColorTakesRedFromTheLowByte) {
-    TCanvas canvas;
+    TTestCanvas canvas;
     cairo_t* cr = canvas.Context();
     SetSourceColor(cr, RGBColor(0x33, 0x66, 0x99));
     double r, g, b, a;
@@ -239,7 +223,7 @@ TEST(OXCairoUtils, BorderDashFollowsStrokeStyleAndWidth) {
     };
     for (const TCase& c : cases) {
         SCOPED_TRACE(testing::Message() << StrokeStyleName(c.Style) << " width " << c.Width);
-        TCanvas canvas;
+        TTestCanvas canvas;
         cairo_t* cr = canvas.Context();
         const double previous[] = {1, 1};
         cairo_set_dash(cr, previous, 2, 0);

@@ -1,5 +1,7 @@
 #include "render/TopicShapes.h"
 
+#include "TestSupport.h"
+
 #include <gtest/gtest.h>
 
 #include <cairo.h>
@@ -29,35 +31,6 @@ constexpr TColor kBlue = RGBColor(0, 0, 255);
 constexpr TColor kGreen = RGBColor(0, 128, 0);
 constexpr TColor kYellow = RGBColor(255, 255, 0);
 constexpr TColor kSilver = RGBColor(192, 192, 192);
-
-struct TCairoDeleter {
-    void operator()(cairo_t* cr) const { cairo_destroy(cr); }
-    void operator()(cairo_surface_t* s) const { cairo_surface_destroy(s); }
-};
-
-// A transparent 200 x 120 picture to paint topics on.
-class TCanvas {
-public:
-    TCanvas()
-        : FSurface(cairo_image_surface_create(CAIRO_FORMAT_ARGB32, 200, 120)), FContext(cairo_create(FSurface.get())) {
-        cairo_set_tolerance(FContext.get(), 0.01);
-    }
-    cairo_t* Context() const { return FContext.get(); }
-
-    // The pixel as premultiplied 0xAARRGGBB.
-    std::uint32_t Pixel(int x, int y) const {
-        cairo_surface_flush(FSurface.get());
-        const unsigned char* row =
-            cairo_image_surface_get_data(FSurface.get()) + y * cairo_image_surface_get_stride(FSurface.get());
-        std::uint32_t pixel;
-        std::memcpy(&pixel, row + 4 * x, sizeof pixel);
-        return pixel;
-    }
-
-private:
-    std::unique_ptr<cairo_surface_t, TCairoDeleter> FSurface;
-    std::unique_ptr<cairo_t, TCairoDeleter> FContext;
-};
 
 std::uint32_t Opaque(TColor c) {
     return 0xFF000000u | RedOf(c) << 16 | GreenOf(c) << 8 | BlueOf(c);
@@ -325,7 +298,7 @@ TEST(TopicShapes, OutlineOfEachStyleStartsWhereItsShapeBegins) {
     };
     for (const TCase& c : cases) {
         SCOPED_TRACE(testing::Message() << NodeBorderStyleName(c.Style) << (c.Boxed ? " boxed" : ""));
-        TCanvas canvas;
+        TTestCanvas canvas;
         cairo_t* cr = canvas.Context();
         TTopicShape shape;
         shape.BorderStyle = c.Style;
@@ -350,7 +323,7 @@ TEST(TopicShapes, OutlineOfEachStyleStartsWhereItsShapeBegins) {
 }
 
 TEST(TopicShapes, HalfRoundEndsAreTheRadiusWhenItFits) {
-    TCanvas canvas;
+    TTestCanvas canvas;
     TTopicShape shape;
     shape.BorderStyle = sbsHalfRound;
     shape.HalfRoundRadius = 8;
@@ -420,7 +393,7 @@ TEST(TopicShapes, FillChoice) {
 // --- painting ---------------------------------------------------------------------------------------------------
 
 TEST(TopicShapes, PaintsFillInsideAndBorderOnTheOutline) {
-    TCanvas canvas;
+    TTestCanvas canvas;
     ASSERT_TRUE(PaintTopicShape(canvas.Context(), BoxTopic(), {}));
     EXPECT_EQ(Opaque(kRed), canvas.Pixel(100, 60));
     EXPECT_EQ(Opaque(kBlue), canvas.Pixel(100, 23));
@@ -433,7 +406,7 @@ TEST(TopicShapes, PaintsFillInsideAndBorderOnTheOutline) {
 TEST(TopicShapes, BorderDashFollowsTheStrokeStyle) {
     for (TStrokeStyle style : {stsSolid, stsDashL}) {
         SCOPED_TRACE(StrokeStyleName(style));
-        TCanvas canvas;
+        TTestCanvas canvas;
         TTopicShape shape = BoxTopic(sbsRectangle);
         shape.StrokeStyle = style;
         ASSERT_TRUE(PaintTopicShape(canvas.Context(), shape, {}));
@@ -449,7 +422,7 @@ TEST(TopicShapes, BorderDashFollowsTheStrokeStyle) {
 }
 
 TEST(TopicShapes, DimmedTopicTakesDimmedColours) {
-    TCanvas canvas;
+    TTestCanvas canvas;
     TTopicShape shape = BoxTopic();
     shape.Dimmed = true;
     ASSERT_TRUE(PaintTopicShape(canvas.Context(), shape, {}));
@@ -473,7 +446,7 @@ TEST(TopicShapes, TopicWithoutFillHidesWhatLiesUnderIt) {
     };
     for (const TCase& c : cases) {
         SCOPED_TRACE(c.Name);
-        TCanvas canvas;
+        TTestCanvas canvas;
         TTopicShape shape = BoxTopic(c.Style);
         shape.FillColor = clNone;
         shape.HullFill = c.HullFill;
@@ -486,7 +459,7 @@ TEST(TopicShapes, TopicWithoutFillHidesWhatLiesUnderIt) {
 }
 
 TEST(TopicShapes, SelectedBorderlessTopicInAMultiSelectionGetsAThickBox) {
-    TCanvas canvas;
+    TTestCanvas canvas;
     TTopicShape shape = BoxTopic(sbsNone);
     shape.FillColor = clNone;
     shape.Selected = true;
@@ -502,7 +475,7 @@ TEST(TopicShapes, SelectedBorderlessTopicInAMultiSelectionGetsAThickBox) {
 }
 
 TEST(TopicShapes, BorderWithoutColourIsNotStroked) {
-    TCanvas canvas;
+    TTestCanvas canvas;
     TTopicShape shape = BoxTopic();
     shape.StrokeColor = clNone;
     ASSERT_TRUE(PaintTopicShape(canvas.Context(), shape, {}));
@@ -512,7 +485,7 @@ TEST(TopicShapes, BorderWithoutColourIsNotStroked) {
 }
 
 TEST(TopicShapes, HiddenSelectedTopicIsADashedSilverOutlineOnly) {
-    TCanvas canvas;
+    TTestCanvas canvas;
     TTopicShape shape = BoxTopic(sbsRectangle);
     shape.Visible = false;
     shape.Selected = true;
@@ -547,7 +520,7 @@ TEST(TopicShapes, DropTargetPassFillsTheGrownOutlineTranslucently) {
     };
     for (const TCase& c : cases) {
         SCOPED_TRACE(c.Dark ? "dark" : "light");
-        TCanvas canvas;
+        TTestCanvas canvas;
         TTopicShape shape = BoxTopic();
         shape.ShowsNote = true;
         TTopicPaintState state;
@@ -582,7 +555,7 @@ TEST(TopicShapes, SkippedAndCulledTopicsPaintNothing) {
     };
     for (const TCase& c : cases) {
         SCOPED_TRACE(c.Name);
-        TCanvas canvas;
+        TTestCanvas canvas;
         TTopicShape shape = BoxTopic();
         shape.Dimmed = c.Dimmed;
         TTopicPaintState state;
@@ -602,7 +575,7 @@ TEST(TopicShapes, SkippedAndCulledTopicsPaintNothing) {
 }
 
 TEST(TopicShapes, BoundsThatAreNotFiniteAreNotPainted) {
-    TCanvas canvas;
+    TTestCanvas canvas;
     TTopicShape shape = BoxTopic(sbsEllipse);
     shape.Bounds = {kNaN, 20, 100, 40};
     EXPECT_FALSE(PaintTopicShape(canvas.Context(), shape, {}));
@@ -615,7 +588,7 @@ TEST(TopicShapes, DegenerateTopicsLeaveTheContextUsable) {
     for (TNodeBorderStyle style : kAllStyles) {
         for (double borderWidth : {0.0, 1.0, 1000.0}) {
             SCOPED_TRACE(testing::Message() << NodeBorderStyleName(style) << " border " << borderWidth);
-            TCanvas canvas;
+            TTestCanvas canvas;
             TTopicShape shape = BoxTopic(style);
             shape.Bounds = {50, 50, 0, 0};
             shape.BorderWidth = borderWidth;
@@ -631,7 +604,7 @@ TEST(TopicShapes, PaintingLeavesTheContextAsItFoundIt) {
     for (TNodeBorderStyle style : {sbsCloud, sbsRoundRect}) {
         for (double borderWidth : {0.0, 2.0}) {
             SCOPED_TRACE(testing::Message() << NodeBorderStyleName(style) << " border " << borderWidth);
-            TCanvas canvas;
+            TTestCanvas canvas;
             cairo_t* cr = canvas.Context();
             TTopicShape shape = BoxTopic(style);
             shape.BorderWidth = borderWidth;
@@ -704,7 +677,7 @@ TEST(TopicShapes, NoteIndicatorColoursAndSize) {
     };
     for (const TCase& c : cases) {
         SCOPED_TRACE(c.Name);
-        TCanvas canvas;
+        TTestCanvas canvas;
         TTopicShape shape = BoxTopic();
         shape.FillColor = c.TopicFill;
         shape.ShowsNote = true;
@@ -730,7 +703,7 @@ TEST(TopicShapes, NoteIndicatorRingIsTheStrokeColour) {
     };
     for (const TCase& c : cases) {
         SCOPED_TRACE(c.Name);
-        TCanvas canvas;
+        TTestCanvas canvas;
         TTopicShape shape = BoxTopic();
         // Half a unit off the grid, the indicator is centred at (165.5, 24.5) and its 1 wide ring covers pixel row
         // 20 where it crosses the vertical through the centre.

@@ -4,6 +4,8 @@
 #include "platform/CVStrings.h"
 #include "styling/CVStyleManager.h"
 
+#include "TestSupport.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -11,16 +13,6 @@
 #include <vector>
 
 namespace {
-
-std::string ColorText(TColor color) {
-    if (color == clNone)
-        return "none";
-    if (color == clDefault)
-        return "default";
-    char text[16];
-    std::snprintf(text, sizeof text, "#%02X%02X%02X", RedOf(color), GreenOf(color), BlueOf(color));
-    return text;
-}
 
 // Topic level entries as "border width", the width marked "*" when its override bit is set and shown as "-"
 // when the entry leaves the width to the text style data; colours and font only where set.

@@ -2,6 +2,8 @@
 
 #include "model/CVMindMaps.h"
 
+#include "TestSupport.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -13,17 +15,6 @@
 #include <vector>
 
 namespace {
-
-// "#RRGGBB" as designers write colours; the sentinels by name.
-std::string ColorText(TColor color) {
-    if (color == clNone)
-        return "none";
-    if (color == clDefault)
-        return "default";
-    char text[16];
-    std::snprintf(text, sizeof text, "#%02X%02X%02X", RedOf(color), GreenOf(color), BlueOf(color));
-    return text;
-}
 
 // Every entry of the palette as "fill/stroke", comma separated.
 std::string PaletteText(const TColorScheme& scheme) {
