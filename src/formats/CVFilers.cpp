@@ -293,43 +293,75 @@ void ReadFontElement(const TXMLElement& font, TFontStyles& style, float& scale) 
     scale = static_cast<float>(font.GetFloat("scale", 1));
 }
 
+namespace {
+
+// A style property read from the element is set and marked overridden; an absent or unknown value leaves both.
+template <typename TStyle, typename TValue, typename TBits>
+void Override(TStyle& style, void (TStyle::*set)(TValue), TBits bit, const std::optional<TValue>& value) {
+    if (!value)
+        return;
+    (style.*set)(*value);
+    style.SetOverride(bit, true);
+}
+
+template <typename TValue>
+std::optional<TValue> Keyword(bool (*parse)(std::string_view, TValue&), const TXMLElement& element,
+                              std::string_view name) {
+    TValue value{};
+    if (!parse(element.GetString(name), value))
+        return std::nullopt;
+    return value;
+}
+
+std::optional<TColor> Color(const TXMLElement& element, std::string_view name) {
+    TColor color = clDefault;
+    if (!ReadColorElement(element, name, color))
+        return std::nullopt;
+    return color;
+}
+
+std::optional<double> Number(const TXMLElement& element, std::string_view name, double fallback) {
+    if (!element.HasAttribute(name))
+        return std::nullopt;
+    return element.GetFloat(name, fallback);
+}
+
+// The "font" child sets style bits and scale under one override bit.
+template <typename TStyle, typename TBits> void OverrideFont(const TXMLElement& element, TStyle& style, TBits bit) {
+    const TXMLElement* font = element.FindChild("font");
+    if (!font)
+        return;
+    TFontStyles fontStyle = 0;
+    float scale = 1;
+    ReadFontElement(*font, fontStyle, scale);
+    style.SetFontStyle(fontStyle);
+    style.SetFontScale(scale);
+    style.SetOverride(bit, true);
+}
+
+} // namespace
+
 void ReadRelationStyle(const TXMLElement* element, TRelationStyle& style) {
     TStyleUpdate update(style);
     style.SetOverride(0xFF, false);
     if (!element)
         return;
-    TRelationLineStyle line;
-    if (TryRelationLineStyleFromName(element->GetString("line-style"), line)) {
-        style.SetLineStyle(line);
-        style.SetOverride(rsoLineStyle, true);
-    }
+    Override(style, &TRelationStyle::SetLineStyle, rsoLineStyle,
+             Keyword(TryRelationLineStyleFromName, *element, "line-style"));
     if (element->HasAttribute("line-width")) {
         // only a positive width (or one that is no number) counts
         const std::optional<double> width = ParseFloat(element->GetString("line-width"));
-        if (!width || *width > 0) {
-            style.SetLineWidth(static_cast<float>(width.value_or(0)));
-            style.SetOverride(rsoLineWidth, true);
-        }
+        if (!width || *width > 0)
+            Override(style, &TRelationStyle::SetLineWidth, rsoLineWidth,
+                     std::optional<float>(static_cast<float>(width.value_or(0))));
     }
-    TRelationPathStyle path;
-    if (TryRelationPathStyleFromName(element->GetString("path-style"), path)) {
-        style.SetPathStyle(path);
-        style.SetOverride(rsoPathStyle, true);
-    }
-    TArrowStyle arrow;
-    if (TryArrowStyleFromName(element->GetString("source-arrow"), arrow)) {
-        style.SetSourceArrow(arrow);
-        style.SetOverride(rsoSourceArrow, true);
-    }
-    if (TryArrowStyleFromName(element->GetString("target-arrow"), arrow)) {
-        style.SetTargetArrow(arrow);
-        style.SetOverride(rsoTargetArrow, true);
-    }
-    TColor color = clDefault;
-    if (ReadColorElement(*element, "color", color)) {
-        style.SetColor(color);
-        style.SetOverride(rsoColor, true);
-    }
+    Override(style, &TRelationStyle::SetPathStyle, rsoPathStyle,
+             Keyword(TryRelationPathStyleFromName, *element, "path-style"));
+    Override(style, &TRelationStyle::SetSourceArrow, rsoSourceArrow,
+             Keyword(TryArrowStyleFromName, *element, "source-arrow"));
+    Override(style, &TRelationStyle::SetTargetArrow, rsoTargetArrow,
+             Keyword(TryArrowStyleFromName, *element, "target-arrow"));
+    Override(style, &TRelationStyle::SetColor, rsoColor, Color(*element, "color"));
 }
 
 void ReadTopicStyle(const TXMLElement* element, TNodeStyle& style) {
@@ -337,54 +369,19 @@ void ReadTopicStyle(const TXMLElement* element, TNodeStyle& style) {
     style.SetOverride(0xFFFFFFFF, false);
     if (!element)
         return;
-    TStyleAlignment alignment;
-    if (TryStyleAlignmentFromName(element->GetString("align"), alignment)) {
-        style.SetAlignment(alignment);
-        style.SetOverride(nsoAlignment, true);
-    }
-    if (const TXMLElement* font = element->FindChild("font")) {
-        TFontStyles fontStyle = 0;
-        float scale = 1;
-        ReadFontElement(*font, fontStyle, scale);
-        style.SetFontStyle(fontStyle);
-        style.SetFontScale(scale);
-        style.SetOverride(nsoFont, true);
-    }
-    TColor color = clDefault;
-    if (ReadColorElement(*element, "fillcolor", color)) {
-        style.SetFillColor(color);
-        style.SetOverride(nsoFillColor, true);
-    }
-    if (ReadColorElement(*element, "textcolor", color)) {
-        style.SetTextColor(color);
-        style.SetOverride(nsoTextColor, true);
-    }
-    if (ReadColorElement(*element, "strokecolor", color)) {
-        style.SetStrokeColor(color);
-        style.SetOverride(nsoStrokeColor, true);
-    }
-    TNodeBorderStyle border;
-    if (TryNodeBorderStyleFromName(element->GetString("borderstyle"), border)) {
-        style.SetBorderStyle(border);
-        style.SetOverride(nsoBorderStyle, true);
-    }
-    if (element->HasAttribute("borderwidth")) {
-        style.SetBorderWidth(element->GetFloat("borderwidth", 1));
-        style.SetOverride(nsoBorderWidth, true);
-    }
-    TStrokeStyle stroke;
-    if (TryStrokeStyleFromName(element->GetString("strokestyle"), stroke)) {
-        style.SetStrokeStyle(stroke);
-        style.SetOverride(nsoStrokeStyle, true);
-    }
-    if (element->HasAttribute("min-width")) {
-        style.SetMinWidth(element->GetFloat("min-width", 0));
-        style.SetOverride(nsoMinWidth, true);
-    }
-    if (element->HasAttribute("min-height")) {
-        style.SetMinHeight(element->GetFloat("min-height", 0));
-        style.SetOverride(nsoMinHeight, true);
-    }
+    Override(style, &TNodeStyle::SetAlignment, nsoAlignment, Keyword(TryStyleAlignmentFromName, *element, "align"));
+    OverrideFont(*element, style, nsoFont);
+    Override(style, &TNodeStyle::SetFillColor, nsoFillColor, Color(*element, "fillcolor"));
+    Override(style, &TNodeStyle::SetTextColor, nsoTextColor, Color(*element, "textcolor"));
+    Override(style, &TNodeStyle::SetStrokeColor, nsoStrokeColor, Color(*element, "strokecolor"));
+    Override(style, &TNodeStyle::SetBorderStyle, nsoBorderStyle,
+             Keyword(TryNodeBorderStyleFromName, *element, "borderstyle"));
+    // a border width that is present but no number reads as 1
+    Override(style, &TNodeStyle::SetBorderWidth, nsoBorderWidth, Number(*element, "borderwidth", 1));
+    Override(style, &TNodeStyle::SetStrokeStyle, nsoStrokeStyle,
+             Keyword(TryStrokeStyleFromName, *element, "strokestyle"));
+    Override(style, &TNodeStyle::SetMinWidth, nsoMinWidth, Number(*element, "min-width", 0));
+    Override(style, &TNodeStyle::SetMinHeight, nsoMinHeight, Number(*element, "min-height", 0));
 }
 
 void ReadTextStyle(const TXMLElement* element, TTextStyle& style) {
@@ -392,33 +389,11 @@ void ReadTextStyle(const TXMLElement* element, TTextStyle& style) {
     style.SetOverride(0xFFFFFFFF, false);
     if (!element)
         return;
-    TColor color = clDefault;
-    if (ReadColorElement(*element, "fillcolor", color)) {
-        style.SetFillColor(color);
-        style.SetOverride(tsoFillColor, true);
-    }
-    if (ReadColorElement(*element, "textcolor", color)) {
-        style.SetTextColor(color);
-        style.SetOverride(tsoTextColor, true);
-    }
-    TStyleAlignment alignment;
-    if (TryStyleAlignmentFromName(element->GetString("align"), alignment)) {
-        style.SetAlignment(alignment);
-        style.SetOverride(tsoAlignment, true);
-    }
-    TCalloutStyle callout;
-    if (TryCalloutStyleFromName(element->GetString("callout"), callout)) {
-        style.SetCallout(callout);
-        style.SetOverride(tsoCallout, true);
-    }
-    if (const TXMLElement* font = element->FindChild("font")) {
-        TFontStyles fontStyle = 0;
-        float scale = 1;
-        ReadFontElement(*font, fontStyle, scale);
-        style.SetFontStyle(fontStyle);
-        style.SetFontScale(scale);
-        style.SetOverride(tsoFont, true);
-    }
+    Override(style, &TTextStyle::SetFillColor, tsoFillColor, Color(*element, "fillcolor"));
+    Override(style, &TTextStyle::SetTextColor, tsoTextColor, Color(*element, "textcolor"));
+    Override(style, &TTextStyle::SetAlignment, tsoAlignment, Keyword(TryStyleAlignmentFromName, *element, "align"));
+    Override(style, &TTextStyle::SetCallout, tsoCallout, Keyword(TryCalloutStyleFromName, *element, "callout"));
+    OverrideFont(*element, style, tsoFont);
 }
 
 void ReadGroupStyle(const TXMLElement* element, TNodeGroupStyle& style) {
@@ -673,24 +648,17 @@ void TCvmxMindMapReader::ReadMapAttributes(const TXMLElement* element) {
         style.SetConnectionStyle(element->GetBool("natural-paths", false) ? csBaseline : csCentered);
         style.SetOverride(msoConnectionStyle, true);
     }
-    TColor color = clDefault;
-    if (ReadColorElement(*element, "backgroundcolor", color)) {
-        style.SetBackgroundColor(color);
-        style.SetOverride(msoBackgroundColor, true);
-    }
+    Override<TMindMapStyleBase>(style, &TMindMapStyleBase::SetBackgroundColor, msoBackgroundColor,
+                                Color(*element, "backgroundcolor"));
     if (element->HasAttribute("background-pattern")) {
         const std::string pattern = element->GetString("background-pattern");
         Map().SetBackgroundPatternName(SameText(pattern, "nil") ? std::string() : pattern);
         style.SetOverride(msoBackgroundPattern, true);
     }
-    if (ReadColorElement(*element, "checkbox-color", color)) {
-        style.SetCheckboxColor(color);
-        style.SetOverride(msoCheckboxColor, true);
-    }
-    if (ReadColorElement(*element, "note-indicator-color", color)) {
-        style.SetNoteIndicatorColor(color);
-        style.SetOverride(msoNoteIndicatorColor, true);
-    }
+    Override<TMindMapStyleBase>(style, &TMindMapStyleBase::SetCheckboxColor, msoCheckboxColor,
+                                Color(*element, "checkbox-color"));
+    Override<TMindMapStyleBase>(style, &TMindMapStyleBase::SetNoteIndicatorColor, msoNoteIndicatorColor,
+                                Color(*element, "note-indicator-color"));
 }
 
 void TCvmxMindMapReader::ReadTopics(const TXMLElement* topics) {
@@ -764,15 +732,8 @@ void TCvmxMindMapReader::ReadTopic(const TXMLElement& element, TMindMapNode& top
     if (!styleElement && palette == -1) {
         // the older colour form: colours directly under the topic
         TNodeStyle& style = topic.Style();
-        TColor color = clDefault;
-        if (ReadColorElement(element, "fillcolor", color)) {
-            style.SetFillColor(color);
-            style.SetOverride(nsoFillColor, true);
-        }
-        if (ReadColorElement(element, "strokecolor", color)) {
-            style.SetStrokeColor(color);
-            style.SetOverride(nsoStrokeColor, true);
-        }
+        Override(style, &TNodeStyle::SetFillColor, nsoFillColor, Color(element, "fillcolor"));
+        Override(style, &TNodeStyle::SetStrokeColor, nsoStrokeColor, Color(element, "strokecolor"));
     }
     topic.SetPaletteIndex(palette < 0 ? 0 : palette);
 
