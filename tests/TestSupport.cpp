@@ -153,3 +153,12 @@ std::uint32_t TTestCanvas::Pixel(int x, int y) const {
     std::memcpy(&pixel, row + 4 * x, sizeof pixel);
     return pixel;
 }
+
+TMindMapNode* TTestMap::Add(TMindMapNode* parent, int paletteIndex) {
+    TMindMapNode* topic = Map.NewTopic({0, 0}, false);
+    if (parent)
+        topic->SetParent(parent);
+    topic->SetPaletteIndex(paletteIndex);
+    Map.RebuildCentralThemes();
+    return topic;
+}

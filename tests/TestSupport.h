@@ -2,6 +2,7 @@
 
 // Small fixtures shared by the tests: archives built in memory, temporary folders, native documents.
 
+#include "model/CVMindMaps.h"
 #include "styling/Colors.h"
 
 #include <cairo.h>
@@ -87,4 +88,12 @@ public:
 private:
     cairo_surface_t* FSurface; // owned
     cairo_t* FContext;         // owned
+};
+
+// A small map built in code: topics are added under a parent, or as central themes, out of the loading state.
+class TTestMap {
+public:
+    TMindMapNode* Add(TMindMapNode* parent = nullptr, int paletteIndex = 0);
+
+    TMindMap Map;
 };

@@ -70,20 +70,6 @@ public:
     TStyleManager Manager{"en_US.UTF-8"};
 };
 
-class TTestMap {
-public:
-    TMindMapNode* Add(TMindMapNode* parent = nullptr, int paletteIndex = 0) {
-        TMindMapNode* topic = Map.NewTopic({0, 0}, false);
-        if (parent)
-            topic->SetParent(parent);
-        topic->SetPaletteIndex(paletteIndex);
-        Map.RebuildCentralThemes();
-        return topic;
-    }
-
-    TMindMap Map;
-};
-
 // A sheet as documents bring them: no key of its own, no scheme to choose from.
 class TPlainSheet : public TStyleSheet {
 public:

@@ -46,21 +46,6 @@ public:
     std::string_view GetKey() const override { return "test"; }
 };
 
-// A small map: topics are added under a parent, or as central themes.
-class TTestMap {
-public:
-    TMindMapNode* Add(TMindMapNode* parent = nullptr, int paletteIndex = 0) {
-        TMindMapNode* topic = Map.NewTopic({0, 0}, false);
-        if (parent)
-            topic->SetParent(parent);
-        topic->SetPaletteIndex(paletteIndex);
-        Map.RebuildCentralThemes();
-        return topic;
-    }
-
-    TMindMap Map;
-};
-
 } // namespace
 
 TEST(TColorSchemeRegistry, RegistersTheBuiltInSchemesInTheirFixedOrder) {
