@@ -1,43 +1,12 @@
 #include "render/CloudShapes.h"
 
 #include <cairo.h>
+#include <gio/gio.h>
 
 #include <charconv>
 #include <cstddef>
 
 namespace {
-
-// A copy of resources/cloud/cloud_outline.txt until resources are compiled into the program; a test keeps the two
-// equal.
-constexpr std::string_view kCloudShapePoints = R"(79,224
-62,261
-190,282
-186,241
-172,271
-328,274
-316,244
-320,273
-410,283
-378,220
-419,229
-410,90
-370,104
-387,61
-291,41
-290,88
-300,50
-180,50
-190,87
-196,45
-64,61
-80,100
-31,87
-26,169
-76,163
-25,156
-28,236
-79,224
-)";
 
 constexpr std::size_t kPointCount = CloudPointCount;
 
@@ -83,7 +52,19 @@ bool ParseLine(std::string_view line, TFloatPoint& point) {
 } // namespace
 
 std::string_view CloudShapeResource() {
-    return kCloudShapePoints;
+    // The resource lives as long as the program; its bytes are static data.
+    static const std::string_view text = [] {
+        GBytes* bytes = g_resources_lookup_data("/org/orrinex/corvella/cloud_outline", G_RESOURCE_LOOKUP_FLAGS_NONE,
+                                                nullptr);
+        if (!bytes)
+            return std::string_view();
+        gsize size = 0;
+        const auto* data = static_cast<const char*>(g_bytes_get_data(bytes, &size));
+        const std::string_view view(data, size);
+        g_bytes_unref(bytes);
+        return view;
+    }();
+    return text;
 }
 
 TFloatPoints ParseCloudPoints(std::string_view text) {
