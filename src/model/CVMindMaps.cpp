@@ -1,9 +1,11 @@
 #include "model/CVMindMaps.h"
 
 #include "formats/CVFilers.h"
+#include "layout/NestedNodeLayouters.h"
 #include "platform/AppErrors.h"
 #include "platform/CVStrings.h"
 #include "platform/Guids.h"
+#include "render/TopicShapes.h"
 #include "styling/CVStyleManager.h"
 #include "styling/CVStyles.h"
 #include "text/MarkDownParsers.h"
@@ -57,6 +59,13 @@ private:
     const TPangoMindNodeStyleData* FRole; // not owned
     TFontDescriptor FFont;
 };
+
+// Free texts on relations are measured with the relations; those of topics with their topic.
+void RefreshContainedTexts(TCompositeElement& element) {
+    for (int i = 0; i < element.ContainedCount(); ++i)
+        if (auto* text = dynamic_cast<TMindMapText*>(element.ContainedAt(i)))
+            text->RefreshDerivedData();
+}
 
 } // namespace
 
@@ -196,6 +205,22 @@ void TMindMapText::SetText(const std::string& text, TTextFormat format) {
 
 TMindMapText::TMindMapText(TMindMap& map, TCompositeElement& owner)
     : TContainedElement(map, owner), FStyle(std::make_unique<TTextStyle>(&map.MapStyle().TextStyle())) {}
+
+void TMindMapText::RefreshDerivedData() {
+    FPlainText = PlainTextForFormat(FText, FTextFormat);
+    const TElementTextMetrics metrics =
+        StyleManager().MeasureElementText(StyleManager().TextData(), FStyle->FontDescriptor(), FPlainText);
+    const double th = metrics.LineBox.Y;
+    const TFloatPoint text{std::max(metrics.Size.X, metrics.LineBox.X), std::max(metrics.Size.Y, th)};
+    FMeasuredSize = {std::max(text.X + 6 + th / 4, 24.0), std::max(text.Y + 6, 24.0)};
+    if (!FNested)
+        FSize = FMeasuredSize;
+}
+
+void TMindMapText::SetNestedPlace(double width, TFloatPoint offset) {
+    FSize = {width, FMeasuredSize.Y};
+    PlaceAtOffset(offset);
+}
 
 void TMindMapText::SetNested(bool value) {
     if (Owner().ElementKind() != ekTopic)
@@ -832,11 +857,16 @@ std::string TMindMapNode::NumberLabel() const {
         return {};
     if (!map.FNumberingValid)
         map.UpdateNumbering();
+    // Labels of topics nested deeper than anyone reads show only their innermost levels: labelling every topic
+    // of a long chain in full would cost the square of its length.
     std::vector<int> numbers;
-    for (const TMindMapNode* topic = this; topic; topic = topic->FParent)
+    const TMindMapNode* topic = this;
+    for (; topic && numbers.size() < kMaxNumberLabelLevels; topic = topic->FParent)
         if (topic->FParent || numberThemes)
             numbers.push_back(topic->FSiblingIndex + 1);
     std::string label;
+    if (topic && (topic->FParent || numberThemes))
+        label = "\u2026";
     for (auto it = numbers.rbegin(); it != numbers.rend(); ++it) {
         if (!label.empty())
             label += '.';
@@ -845,10 +875,155 @@ std::string TMindMapNode::NumberLabel() const {
     return label;
 }
 
+TFloatPoint TMindMapNode::MeasureText(std::string_view text) const {
+    return StyleManager().MeasureElementText(StyleManager().TopicDataForLevel(Level()), Style().FontDescriptor(), text)
+        .Size;
+}
+
 void TMindMapNode::RefreshDerivedData() {
+    if (FLoading || FRefreshing)
+        return;
+    FRefreshing = true;
+    TStyleManager& manager = StyleManager();
+    TTopicContent& c = FContent;
+    const TFontDescriptor font = Style().FontDescriptor();
+    const TPangoMindNodeStyleData& role = manager.TopicDataForLevel(Level());
+    const TElementTextMetrics metrics =
+        manager.MeasureElementText(role, font, FText.empty() ? std::string_view() : std::string_view(FPlainText));
+    if (metrics.LineBox.X != c.LineBox.X || metrics.LineBox.Y != c.LineBox.Y || FHalfRoundRadius == 0) {
+        c.LineBox = metrics.LineBox;
+        FHalfRoundRadius = ::HalfRoundRadius(c.LineBox.Y);
+    }
+    c.ItalicAllowance = metrics.ItalicAllowance;
+    c.TextEmpty = FText.empty();
     FPlainText = PlainTextForFormat(FText, FTextFormat);
+    if (!FText.empty())
+        c.TextSize = {std::max(metrics.Size.X, c.LineBox.X), std::max(metrics.Size.Y, c.LineBox.Y)};
+    else {
+        c.TextSize = c.LineBox;
+        FPlainText.clear();
+    }
     FDateText = FHasDate ? ShortDateText(FDate) : std::string();
+    if ((FEmbeddedImage || FHasDate) && FText.empty()) {
+        c.TextSize = {};
+        c.ItalicAllowance = 0;
+    }
+
+    const std::string label = Map().FAutoNumbering == anInside ? NumberLabel() : std::string();
+    c.NumberInside = !label.empty();
+    c.NumberLabelSize = {};
+    if (c.NumberInside) {
+        const TFloatPoint size = manager.CaptionData().MeasureText(label);
+        c.NumberLabelSize = {std::max(size.X + 2, 16.0), size.Y};
+    }
+    c.HasCheckBox = FCheckboxMode != cbmNone;
+    c.HasIcon = FIcon != nullptr;
+    c.IconSize = FIcon ? FIcon->GetSize() : TFloatPoint{};
+    c.HasLink = FLink != nullptr;
+    c.LinkIconSize = FLink ? FLink->LinkIcon().GetSize() : TFloatPoint{};
+    c.HasVoiceMemo = !FVoiceMemo.empty();
+    c.HasImage = FEmbeddedImage != nullptr;
+    c.ImageSize = FEmbeddedImage ? FEmbeddedImage->GetSize() : TFloatPoint{};
+    c.NestedTextSizes.clear();
+    for (int i = 0; i < ContainedCount(); ++i)
+        if (auto* text = dynamic_cast<TMindMapText*>(ContainedAt(i))) {
+            text->RefreshDerivedData();
+            if (text->Nested())
+                c.NestedTextSizes.push_back(text->MeasuredSize());
+        }
+    c.HasDate = FHasDate;
+    c.DateSize = {};
+    if (FHasDate) {
+        const TFloatPoint size = manager.CaptionData().MeasureText(FDateText);
+        c.DateSize = {size.X + 4 + size.Y, size.Y};
+    }
+    StackTopicContent(c);
+    UpdateSizeFromContent();
     FDerivedDirty = false;
+    FRefreshing = false;
+}
+
+void TMindMapNode::UpdateSizeFromContent() {
+    const TNodeStyle& style = Style();
+    TTopicSizeInput input;
+    input.ContentSize = FContent.ContentSize;
+    input.LineBoxHeight = FContent.LineBox.Y;
+    input.BorderStyle = style.BorderStyle();
+    input.ImageOnly = FContent.ImageOnly();
+    input.MinWidth = style.MinWidth();
+    input.MinHeight = style.MinHeight();
+    const TTopicSize size = TopicSizeFromContent(input);
+    FSize = size.Size;
+    FTextInset = size.TextInset;
+    if (FContent.NestedTextSizes.empty())
+        return;
+    const std::vector<TNestedTextPlace> places = PlaceNestedTexts(FContent, Frame());
+    std::size_t next = 0;
+    for (int i = 0; i < ContainedCount() && next < places.size(); ++i)
+        if (auto* text = dynamic_cast<TMindMapText*>(ContainedAt(i)); text && text->Nested()) {
+            text->SetNestedPlace(places[next].Width, places[next].Offset);
+            ++next;
+        }
+}
+
+TStyleAlignment TMindMapNode::TextAlignment() const {
+    const TStyleAlignment alignment = Style().Alignment();
+    if (alignment != salAuto)
+        return alignment;
+    return AutoAlignment == salAuto ? salCenter : AutoAlignment;
+}
+
+TTopicFrame TMindMapNode::Frame() const {
+    return {FPosition, FSize, FTextInset, static_cast<int>(TextAlignment())};
+}
+
+void TMindMapNode::MoveSubtree(TFloatPoint delta) {
+    if (delta.X == 0 && delta.Y == 0)
+        return;
+    std::vector<TMindMapNode*> stack{this};
+    while (!stack.empty()) {
+        TMindMapNode* topic = stack.back();
+        stack.pop_back();
+        topic->FPosition = topic->FPosition + delta;
+        topic->ChildConnectionStart = topic->ChildConnectionStart + delta;
+        stack.insert(stack.end(), topic->FChildren.begin(), topic->FChildren.end());
+    }
+}
+
+namespace {
+
+// Runs the action on the topic and every descendant, parents before children.
+template <typename TAction>
+void ForBranch(TMindMapNode* root, bool includeRoot, TAction action) {
+    std::vector<TMindMapNode*> stack;
+    if (includeRoot)
+        stack.push_back(root);
+    else
+        stack.assign(root->Children().rbegin(), root->Children().rend());
+    while (!stack.empty()) {
+        TMindMapNode* topic = stack.back();
+        stack.pop_back();
+        action(topic);
+        stack.insert(stack.end(), topic->Children().rbegin(), topic->Children().rend());
+    }
+}
+
+} // namespace
+
+void TMindMapNode::CollapseBranch() {
+    ForBranch(this, true, [](TMindMapNode* topic) { topic->SetCollapsed(true); });
+}
+
+void TMindMapNode::ExpandBranch() {
+    ForBranch(this, true, [](TMindMapNode* topic) { topic->SetCollapsed(false); });
+}
+
+void TMindMapNode::HideDescendants() {
+    ForBranch(this, false, [](TMindMapNode* topic) { topic->SetHidden(true); });
+}
+
+void TMindMapNode::ShowBranch() {
+    ForBranch(this, true, [](TMindMapNode* topic) { topic->SetHidden(false); });
 }
 
 // ---------------------------------------------------------------------------------------------------------------
@@ -1266,6 +1441,7 @@ void TMindMap::FinishReading() {
         theme->FVisible = !theme->FHidden;
         theme->UpdateChildVisibility();
     }
+    NormalizeLayoutModes(*this);
     RequestLayout();
     Refresh();
     FReadState = 0;
@@ -1310,6 +1486,7 @@ void TMindMap::RunPendingNotifications(std::uint16_t changes) {
         FRollUpNeeded = true;
         for (TCustomHierarchyListener* listener : FHierarchyListeners)
             listener->HierarchyChanged();
+        NormalizeLayoutModes(*this);
     }
     if (!FEditor) {
         if ((changes & mcSearch) && SearchActive())
@@ -1348,19 +1525,28 @@ void TMindMap::Refresh() {
         RollUpProgress();
         FRollUpNeeded = false;
     }
-    for (const auto& topic : FTopics)
-        if (topic->FDerivedDirty || FDecorationsDirty)
-            topic->RefreshDerivedData();
+    const bool decorationsDirty = FDecorationsDirty;
     FDecorationsDirty = false;
+    for (const auto& topic : FTopics)
+        if (topic->FDerivedDirty || decorationsDirty) {
+            topic->RefreshDerivedData();
+            FLayoutNeeded = true;
+        }
     if (FLayoutNeeded) {
-        for (const auto& topic : FTopics)
+        for (const auto& topic : FTopics) {
             topic->ParentRelation().UpdatePathWidth();
-        for (const auto& link : FRelations)
+            RefreshContainedTexts(topic->ParentRelation());
+        }
+        for (const auto& link : FRelations) {
             link->UpdatePathWidth();
-        // the layout pass, the routing of cross links and the group bounds follow here once they exist
+            RefreshContainedTexts(*link);
+        }
+        LayoutPass(*this);
+        RouteCrossLinks(*this);
         for (const auto& group : FGroups)
             group->UpdateVisibility();
         FLayoutNeeded = false;
+        FChangeFlags |= mcContents;
     }
     EndUpdate();
 }
@@ -1423,4 +1609,296 @@ void TMindMap::UpdateNumbering() const {
         for (std::size_t i = 0; i < topic->FChildren.size(); ++i)
             topic->FChildren[i]->FSiblingIndex = static_cast<int>(i);
     FNumberingValid = true;
+}
+
+// ---------------------------------------------------------------------------------------------------------------
+// Content bounds, visibility and branch commands
+
+TFloatRect TMindMap::GetContentBounds(bool all) const {
+    TFloatRect bounds{};
+    bool first = true;
+    const auto unite = [&](const TFloatRect& rect) {
+        bounds = first ? rect : FloatRectUnion(bounds, rect);
+        first = false;
+    };
+    const auto uniteContained = [&](const TCompositeElement& element) {
+        for (int i = 0; i < element.ContainedCount(); ++i)
+            unite(element.ContainedAt(i)->GetBounds());
+    };
+    const auto uniteHandle = [&](const TMindMapRelation& relation) {
+        if (relation.HasHandle() && !first)
+            relation.Path().IncludeHandleBounds(bounds);
+    };
+    for (const auto& topic : FTopics) {
+        if (!all && !topic->IsVisible())
+            continue;
+        unite(topic->GetBounds());
+        uniteContained(*topic);
+        uniteContained(topic->ParentRelation());
+        uniteHandle(topic->ParentRelation());
+    }
+    for (const auto& link : FRelations) {
+        if (!all && !link->IsVisible())
+            continue;
+        uniteContained(*link);
+        uniteHandle(*link);
+    }
+    for (const auto& group : FGroups)
+        if (all || group->IsVisible())
+            unite(group->GetBounds());
+    return bounds;
+}
+
+namespace {
+
+enum class TCommandFilter { Topics, TopicsAndConnections };
+
+// The topics a command works on: empty when any selected element is of a kind the command does not take. A
+// selected parent connection stands for its topic.
+std::vector<TMindMapNode*> FilteredSelection(const TMindMap& map, TCommandFilter filter) {
+    std::vector<TMindMapNode*> topics;
+    for (TMindMapElement* element : map.Selection()) {
+        if (element->ElementKind() == ekTopic)
+            topics.push_back(static_cast<TMindMapNode*>(element));
+        else if (filter == TCommandFilter::TopicsAndConnections && element->ElementKind() == ekParentRelation)
+            topics.push_back(&static_cast<TParentRelation*>(element)->Topic());
+        else
+            return {};
+    }
+    return topics;
+}
+
+bool IsHideOrShow(TBranchCommand command) {
+    return command >= bcHide;
+}
+
+} // namespace
+
+void TMindMap::Reveal(TMindMapNode* topic) {
+    if (!topic)
+        return;
+    BeginUpdate();
+    topic->SetHidden(false);
+    for (TMindMapNode* ancestor = topic->Parent(); ancestor; ancestor = ancestor->Parent()) {
+        ancestor->SetCollapsed(false);
+        ancestor->SetHidden(false);
+    }
+    EndUpdate();
+}
+
+void TMindMap::RevealElement(TMindMapElement* element) {
+    if (!element)
+        return;
+    if (auto* contained = dynamic_cast<TContainedElement*>(element)) {
+        TCompositeElement& owner = contained->Owner();
+        if (owner.ElementKind() == ekTopic) {
+            Reveal(static_cast<TMindMapNode*>(&owner));
+        } else if (auto* relation = dynamic_cast<TMindMapRelation*>(&owner)) {
+            BeginUpdate();
+            Reveal(relation->Source());
+            Reveal(relation->Target());
+            EndUpdate();
+        }
+        return;
+    }
+    if (element->ElementKind() == ekTopic)
+        Reveal(static_cast<TMindMapNode*>(element));
+}
+
+namespace {
+
+void FinishEditing(TMindMap& map) {
+    if (map.Editor())
+        map.Editor()->FinishInPlaceEdit();
+}
+
+} // namespace
+
+void TMindMap::HideTopic(TMindMapNode* topic) {
+    FinishEditing(*this);
+    BeginUpdate();
+    if (FSelection.size() > 1)
+        ChangeSelection({FSelection.front()});
+    if (topic && !topic->Hidden() && topic->Parent()) {
+        topic->SetHidden(true);
+        Select(topic->Parent());
+    }
+    EndUpdate();
+}
+
+void TMindMap::ShowTopic(TMindMapNode* topic) {
+    FinishEditing(*this);
+    BeginUpdate();
+    if (FSelection.size() > 1)
+        ChangeSelection({FSelection.front()});
+    if (topic && topic->Hidden())
+        topic->SetHidden(false);
+    EndUpdate();
+}
+
+void TMindMap::ToggleCollapse() {
+    FinishEditing(*this);
+    BeginUpdate();
+    if (FSelection.size() > 1)
+        ChangeSelection({FSelection.front()});
+    if (TMindMapNode* topic = SelectedTopic())
+        RunBranchCommand(topic->Collapsed() ? bcExpand : bcCollapse);
+    EndUpdate();
+}
+
+bool TMindMap::SelectByGuid(const std::string& guid) {
+    TMindMapElement* element = FindElementByGuid(guid);
+    if (!element)
+        return false;
+    BeginUpdate();
+    Select(element);
+    if (element->ElementKind() == ekTopic)
+        Reveal(static_cast<TMindMapNode*>(element));
+    Notify(mcMakeVisible);
+    EndUpdate();
+    return true;
+}
+
+TFloatPoint TMindMap::ExpandToolCentre(const TMindMapNode& topic, bool topicsHaveHideTool) const {
+    const TFloatPoint centre = topic.GetPosition();
+    double side;
+    if (topic.SideFlags & sfRight)
+        side = 1;
+    else if (topic.SideFlags & sfLeft)
+        side = -1;
+    else
+        side = topic.Parent() && topic.Parent()->GetPosition().X > centre.X ? -1 : 1;
+    if (topicsHaveHideTool)
+        side = -side;
+    return {centre.X - side * (topic.Size().X + 16) / 2, centre.Y};
+}
+
+TFloatPoint TMindMap::ShowToolCentre(const TMindMapNode& topic) const {
+    return topic.ParentRelation().Path().P3;
+}
+
+TMindMapNode* TMindMap::TopicToolAt(TFloatPoint point, bool topicsHaveHideTool) const {
+    const auto hits = [&](TFloatPoint centre) {
+        return FloatRectContains({centre.X - 8, centre.Y - 8, 16, 16}, point);
+    };
+    // depth first, last child first: the first hit wins
+    std::vector<TMindMapNode*> stack(FCentralThemes.begin(), FCentralThemes.end());
+    while (!stack.empty()) {
+        TMindMapNode* topic = stack.back();
+        stack.pop_back();
+        if (!topic->IsVisible()) {
+            if (topic->Parent() && hits(ShowToolCentre(*topic)) && !topic->ParentRelation().Selected())
+                return topic;
+        } else if (topic->Collapsed()) {
+            if (!topic->Selected() && hits(ExpandToolCentre(*topic, topicsHaveHideTool)))
+                return topic;
+        } else {
+            stack.insert(stack.end(), topic->Children().begin(), topic->Children().end());
+        }
+    }
+    return nullptr;
+}
+
+void TMindMap::RunBranchCommand(TBranchCommand command) {
+    FinishEditing(*this);
+    const bool hideOrShow = IsHideOrShow(command);
+    const std::vector<TMindMapNode*> topics =
+        FilteredSelection(*this, hideOrShow ? TCommandFilter::TopicsAndConnections : TCommandFilter::Topics);
+    if (topics.empty() || (!hideOrShow && !SelectedTopic()))
+        return;
+    const TMindMapElement* lastItem = FSelection.back();
+    BeginUpdate();
+    for (TMindMapNode* topic : topics) {
+        const bool hasChildren = !topic->Children().empty();
+        switch (command) {
+        case bcCollapse:
+            if (!topic->Collapsed() && hasChildren) {
+                Reveal(topic);
+                topic->SetCollapsed(true);
+            }
+            break;
+        case bcCollapseChildren:
+            if (hasChildren) {
+                Reveal(topic);
+                for (TMindMapNode* child : topic->Children())
+                    child->SetCollapsed(true);
+            }
+            break;
+        case bcFullCollapse:
+            topic->CollapseBranch();
+            break;
+        case bcExpand:
+            if (topic->Collapsed()) {
+                Reveal(topic);
+                topic->SetCollapsed(false);
+            }
+            break;
+        case bcExpandChildren:
+            if (hasChildren) {
+                Reveal(topic);
+                topic->SetCollapsed(false);
+                for (TMindMapNode* child : topic->Children())
+                    child->SetCollapsed(false);
+            }
+            break;
+        case bcFullExpand:
+            topic->ExpandBranch();
+            break;
+        case bcHide:
+            if (topic->Parent())
+                topic->SetHidden(true);
+            break;
+        case bcHideChildren:
+            for (TMindMapNode* child : topic->Children())
+                child->SetHidden(true);
+            break;
+        case bcFullHide:
+            topic->HideDescendants();
+            if (topic->Parent())
+                topic->SetHidden(true);
+            break;
+        case bcShow:
+            topic->SetHidden(false);
+            break;
+        case bcShowChildren:
+            for (TMindMapNode* child : topic->Children())
+                child->SetHidden(false);
+            break;
+        case bcFullShow:
+            topic->ShowBranch();
+            break;
+        }
+    }
+    switch (command) {
+    case bcHide:
+        if (lastItem->ElementKind() == ekTopic) {
+            if (TMindMapNode* parent = topics.back()->Parent())
+                Select(parent);
+        } else {
+            Select(const_cast<TMindMapElement*>(lastItem));
+        }
+        break;
+    case bcHideChildren:
+    case bcFullHide:
+        if (FSelection.size() == 1) {
+            if (!FSelection.front()->IsVisible())
+                Select(nullptr);
+        } else {
+            std::vector<TMindMapElement*> selection = FSelection;
+            for (auto it = selection.end(); it != selection.begin();) {
+                --it;
+                if (!(*it)->IsVisible())
+                    it = selection.erase(it);
+            }
+            if (selection.size() != FSelection.size())
+                ChangeSelection(std::move(selection));
+        }
+        break;
+    case bcShow:
+        Select(topics.back());
+        break;
+    default:
+        break;
+    }
+    EndUpdate();
 }

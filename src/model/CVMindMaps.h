@@ -7,15 +7,18 @@
 #include "model/Editable.h"
 #include "model/MindMapSearch.h"
 #include "model/NodeIcons.h"
+#include "model/TopicContents.h"
 #include "render/BezierMath.h"
 #include "render/CustomImageStores.h"
 #include "render/Float2D.h"
 #include "styling/Colors.h"
 #include "styling/MindMapStyling.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 class TMindMap;
@@ -125,6 +128,10 @@ public:
     // Size of the element on the map, centred on its position.
     virtual TFloatPoint DisplaySize() const { return {32, 32}; }
 
+protected:
+    // Moves the element without telling its owner: the owner's own placement.
+    void PlaceAtOffset(TFloatPoint offset) { FOffset = offset; }
+
 private:
     TCompositeElement* FOwner; // not owned: the owner holds this element
     TFloatPoint FOffset{};
@@ -188,8 +195,18 @@ public:
     void SetNested(bool value);
     TTextStyle& Style() const { return *FStyle; }
 
+    TFloatPoint DisplaySize() const override { return FSize; }
+    // The size the text's own content needs; a nested text may be shown wider (its owner's width).
+    TFloatPoint MeasuredSize() const { return FMeasuredSize; }
+    // Measures the text in the free-text font: (text width + 6 + th / 4, text height + 6), each at least 24.
+    void RefreshDerivedData();
+    // A nested text is placed by its topic: its width and its centre's offset from the topic's centre.
+    void SetNestedPlace(double width, TFloatPoint offset);
+
 private:
     std::unique_ptr<TTextStyle> FStyle; // owned
+    TFloatPoint FMeasuredSize{24, 24};
+    TFloatPoint FSize{24, 24};
     std::string FText;
     TTextFormat FTextFormat = tfMarkdown;
     std::string FPlainText;
@@ -424,7 +441,9 @@ public:
     // Looks every picture of the topic up again.
     void ReloadPictures();
 
-    // Auto-number label, empty when the map does not number or the topic is not numbered.
+    // Auto-number label, empty when the map does not number or the topic is not numbered. Below
+    // kMaxNumberLabelLevels the label starts with an ellipsis and shows the innermost levels only.
+    static constexpr std::size_t kMaxNumberLabelLevels = 16;
     std::string NumberLabel() const;
 
     bool Loading() const { return FLoading; }
@@ -435,6 +454,48 @@ public:
     void RefreshDerivedData();
     bool DerivedDataDirty() const { return FDerivedDirty; }
     void MarkDerivedDataDirty() { FDerivedDirty = true; }
+
+    // Content, as the last refresh measured it.
+    const TTopicContent& Content() const { return FContent; }
+    TFloatPoint LineBox() const { return FContent.LineBox; }
+    double HalfRoundRadius() const { return FHalfRoundRadius; }
+    double ItalicAllowance() const { return FContent.ItalicAllowance; }
+    TFloatPoint TextSize() const { return FContent.TextSize; }
+    TFloatPoint ContentSize() const { return FContent.ContentSize; }
+    double TextInset() const { return FTextInset; }
+    // The topic's text measured in its font, with the italic allowance on the width.
+    TFloatPoint MeasureText(std::string_view text) const;
+    // Size and text inset from the measured content and the border style; then the nested texts are placed.
+    void UpdateSizeFromContent();
+    // The alignment the text is drawn with: the style's, or the layout's suggestion when the style says "auto".
+    TStyleAlignment TextAlignment() const;
+    TTopicFrame Frame() const;
+    TFloatRect TextRect() const { return ContentTextRect(FContent, Frame()); }
+    TFloatRect NumberLabelRect() const { return ContentNumberLabelRect(FContent, Frame()); }
+    TFloatRect CheckBoxRect() const { return ContentCheckBoxRect(FContent, Frame()); }
+    TFloatRect IconRect() const { return ContentIconRect(FContent, Frame()); }
+    TFloatRect LinkIconRect() const { return ContentLinkIconRect(FContent, Frame()); }
+    TFloatRect VoiceMemoRect() const { return ContentVoiceMemoRect(FContent, Frame()); }
+    TFloatRect ImageRect() const { return ContentImageRect(FContent, Frame()); }
+    TFloatRect DateRect() const { return ContentDateRect(FContent, Frame()); }
+    THotSpot HotSpotAt(TFloatPoint point) const { return ContentHotSpotAt(FContent, Frame(), point); }
+
+    // Outputs of the layout pass.
+    TFloatPoint BranchSize{};           // the box around the topic and its laid-out descendants
+    TFloatPoint BranchOrigin{};         // the topic's centre measured from that box's top-left corner
+    int SideFlags = 0;                  // sfRight, sfLeft, sfBelow, sfAbove of its parent; 0 when placed freely
+    TStyleAlignment AutoAlignment = salCenter; // the alignment the layout suggests
+    TFloatPoint ChildConnectionStart{}; // where the connections to the children start
+    // Moves the topic without asking for another layout pass: the layout's own placement.
+    void SetLayoutPosition(TFloatPoint position) { FPosition = position; }
+    // Moves the topic and its whole branch by delta, as the layout does.
+    void MoveSubtree(TFloatPoint delta);
+
+    // Branch commands on this topic (the map's commands add reveal, selection and batching).
+    void CollapseBranch();
+    void ExpandBranch();
+    void HideDescendants();
+    void ShowBranch();
 
 private:
     friend class TMindMap;
@@ -473,8 +534,31 @@ private:
     bool FHidden = false;
     bool FVisible = true;
     bool FHasDate = false;
+    TTopicContent FContent;
+    double FHalfRoundRadius = 0;
+    double FTextInset = 0;
     bool FLoading;
     bool FDerivedDirty = true;
+    bool FRefreshing = false;
+};
+
+// Side flags of the layout outputs.
+enum TSideFlag : int { sfRight = 1, sfLeft = 2, sfBelow = 4, sfAbove = 8 };
+
+// The collapse, expand, hide and show commands on the selection.
+enum TBranchCommand : std::uint8_t {
+    bcCollapse,
+    bcCollapseChildren,
+    bcFullCollapse,
+    bcExpand,
+    bcExpandChildren,
+    bcFullExpand,
+    bcHide,
+    bcHideChildren,
+    bcFullHide,
+    bcShow,
+    bcShowChildren,
+    bcFullShow,
 };
 
 // The one view of a map.
@@ -541,6 +625,30 @@ public:
     TNodeGroup* NewGroup(const std::vector<TMindMapNode*>& members);
 
     TMindMapElement* FindElementByGuid(const std::string& guid) const;
+
+    // The union of the topics' bounds with their contained elements, the connections' contained elements and
+    // handles, the cross links' and the group borders'; with all false only what is visible counts. Without any
+    // topic it is the empty rectangle at the origin.
+    TFloatRect GetContentBounds(bool all) const;
+
+    // Visibility and branch commands. Reveal un-hides the topic and expands and un-hides its ancestors.
+    void Reveal(TMindMapNode* topic);
+    // A contained element stands for its owner, a relation for both its ends; other elements are ignored.
+    void RevealElement(TMindMapElement* element);
+    // The view's hide and show tools on one topic.
+    void HideTopic(TMindMapNode* topic);
+    void ShowTopic(TMindMapNode* topic);
+    void ToggleCollapse();
+    // Selects the element with the guid, reveals it when it is a topic and asks the view to show it.
+    bool SelectByGuid(const std::string& guid);
+    // The topic whose expand or show tool lies under the point, or null. The option puts expand tools on the
+    // side away from the parent, where hide tools would otherwise be.
+    TMindMapNode* TopicToolAt(TFloatPoint point, bool topicsHaveHideTool = false) const;
+    // Centre of a topic's expand tool (a visible collapsed topic) or show tool (a hidden topic under an open,
+    // visible parent).
+    TFloatPoint ExpandToolCentre(const TMindMapNode& topic, bool topicsHaveHideTool) const;
+    TFloatPoint ShowToolCentre(const TMindMapNode& topic) const;
+    void RunBranchCommand(TBranchCommand command);
 
     // Selection.
     TMindMapElement* SelectedElement() const { return FSelection.empty() ? nullptr : FSelection.front(); }
@@ -613,6 +721,10 @@ public:
     // Brings levels, and the levels styles resolve at, up to date (not while a document is being read).
     void EnsureLevels() const;
     void MarkDecorationsDirty() { FDecorationsDirty = true; }
+    // While elements are moved interactively, a layout pass only rebuilds the free-form connections.
+    void BeginElementMove() { ++FElementMoves; }
+    void EndElementMove() { FElementMoves = std::max(FElementMoves - 1, 0); }
+    bool ElementMoveActive() const { return FElementMoves > 0; }
     // Rolls the progress of check boxes up every branch.
     void RollUpProgress();
 
@@ -663,6 +775,7 @@ private:
     std::string FBackgroundPatternName;
     TViewState FViewState;
     int FUpdateCount = 0;
+    int FElementMoves = 0;
     std::uint16_t FChangeFlags = 0;
     int FReadState = 0;
     TAutoNumbering FAutoNumbering = anDisabled;

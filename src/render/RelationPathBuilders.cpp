@@ -2,6 +2,9 @@
 
 #include <algorithm>
 #include <cmath>
+#include <unordered_map>
+#include <utility>
+#include <vector>
 
 namespace {
 
@@ -64,28 +67,75 @@ void FinishSideConnection(const TFloatPoint& p0, const TFloatPoint& p3, bool lef
     }
 }
 
-double SubtreeOffset(const TConnectionTopic& topic, double parentX) {
-    double sum = topic.Bounds.Center().X - parentX;
-    for (const TConnectionTopic* child : topic.Children)
-        if (child)
-            sum += SubtreeOffset(*child, parentX);
-    return sum;
+// Sum and count of the centre x of the topic and all its descendants, for every topic of the branch, in one
+// post-order walk without recursion. (A branch can be a chain of many thousand topics, and asking each level for
+// its subtree again would cost the depth times the size.)
+struct TSubtreeSums {
+    double SumX = 0;
+    double Count = 0;
+};
+
+std::unordered_map<const TConnectionTopic*, TSubtreeSums> SubtreeSums(const TConnectionTopic& root) {
+    std::unordered_map<const TConnectionTopic*, TSubtreeSums> sums;
+    std::vector<std::pair<const TConnectionTopic*, bool>> stack{{&root, false}};
+    while (!stack.empty()) {
+        auto [topic, childrenDone] = stack.back();
+        stack.pop_back();
+        if (!childrenDone) {
+            stack.emplace_back(topic, true);
+            for (const TConnectionTopic* child : topic->Children)
+                if (child)
+                    stack.emplace_back(child, false);
+            continue;
+        }
+        TSubtreeSums own{topic->Bounds.Center().X, 1};
+        for (const TConnectionTopic* child : topic->Children)
+            if (child) {
+                const TSubtreeSums& sub = sums[child];
+                own.SumX += sub.SumX;
+                own.Count += sub.Count;
+            }
+        sums[topic] = own;
+    }
+    return sums;
+}
+
+bool IsLeft(const TSubtreeSums& sums, double parentX) {
+    return sums.SumX - sums.Count * parentX < 0;
 }
 
 using TSideBuilder = void (*)(const TConnectionTopic&, bool, TConnectionTopic&, bool, double);
 
-void BuildSideConnections(TConnectionTopic& topic, double sideOffset, bool isCentralTheme, double levelSpacing,
+void BuildSideConnections(TConnectionTopic& root, double rootSideOffset, bool rootIsCentralTheme, double levelSpacing,
                           TSideBuilder build) {
-    if (topic.Collapsed || topic.LayoutMode > 1)
+    if (root.Collapsed || root.LayoutMode > 1)
         return;
-    if (isCentralTheme)
-        topic.ChildConnectionStart = topic.Bounds.Center();
-    for (TConnectionTopic* child : topic.Children) {
-        if (!child)
+    if (rootIsCentralTheme)
+        root.ChildConnectionStart = root.Bounds.Center();
+    const auto sums = SubtreeSums(root);
+    struct TFrame {
+        TConnectionTopic* Topic;
+        double SideOffset;
+        bool IsCentralTheme;
+    };
+    std::vector<TFrame> stack{{&root, rootSideOffset, rootIsCentralTheme}};
+    while (!stack.empty()) {
+        const TFrame frame = stack.back();
+        stack.pop_back();
+        TConnectionTopic& topic = *frame.Topic;
+        if (topic.Collapsed || topic.LayoutMode > 1)
             continue;
-        const bool left = IsLeftBranch(topic, *child);
-        build(topic, isCentralTheme, *child, left, sideOffset);
-        BuildSideConnections(*child, left ? -levelSpacing : levelSpacing, false, levelSpacing, build);
+        const double parentX = topic.Bounds.Center().X;
+        // children are built in order; their own children after them, as a depth-first walk would
+        const std::size_t firstPushed = stack.size();
+        for (TConnectionTopic* child : topic.Children) {
+            if (!child)
+                continue;
+            const bool left = IsLeft(sums.at(child), parentX);
+            build(topic, frame.IsCentralTheme, *child, left, frame.SideOffset);
+            stack.push_back({child, left ? -levelSpacing : levelSpacing, false});
+        }
+        std::reverse(stack.begin() + static_cast<std::ptrdiff_t>(firstPushed), stack.end());
     }
 }
 
@@ -178,19 +228,32 @@ TFloatPoint BuildCentredConnection(const TConnectionTopic& parent, TConnectionTo
 }
 
 void BuildCentredConnections(TConnectionTopic& topic, const TFloatPoint& inheritedOffset, bool topLevel) {
-    if (topic.Collapsed || (topLevel && topic.LayoutMode > 1))
-        return;
-    const TPathSide side = topLevel ? psNone : topic.Path.ExitSide;
-    for (TConnectionTopic* child : topic.Children) {
-        if (!child)
+    struct TFrame {
+        TConnectionTopic* Topic;
+        TFloatPoint Offset;
+        bool TopLevel;
+    };
+    std::vector<TFrame> stack{{&topic, inheritedOffset, topLevel}};
+    while (!stack.empty()) {
+        const TFrame frame = stack.back();
+        stack.pop_back();
+        TConnectionTopic& parent = *frame.Topic;
+        if (parent.Collapsed || (frame.TopLevel && parent.LayoutMode > 1))
             continue;
-        const TFloatPoint offset = BuildCentredConnection(topic, *child, side, inheritedOffset);
-        BuildCentredConnections(*child, offset, false);
+        const TPathSide side = frame.TopLevel ? psNone : parent.Path.ExitSide;
+        const std::size_t firstPushed = stack.size();
+        for (TConnectionTopic* child : parent.Children) {
+            if (!child)
+                continue;
+            const TFloatPoint offset = BuildCentredConnection(parent, *child, side, frame.Offset);
+            stack.push_back({child, offset, false});
+        }
+        std::reverse(stack.begin() + static_cast<std::ptrdiff_t>(firstPushed), stack.end());
     }
 }
 
 bool IsLeftBranch(const TConnectionTopic& parent, const TConnectionTopic& child) {
-    return SubtreeOffset(child, parent.Bounds.Center().X) < 0;
+    return IsLeft(SubtreeSums(child).at(&child), parent.Bounds.Center().X);
 }
 
 void BuildBaselineConnection(const TConnectionTopic& parent, bool parentIsCentralTheme, TConnectionTopic& child,

@@ -65,6 +65,22 @@ TEST_F(TMapFixture, NumberLabelsCountThemesOnlyWhenThereAreSeveral) {
     EXPECT_EQ(otherChild->NumberLabel(), "");
 }
 
+TEST_F(TMapFixture, DeepNumberLabelsShowTheInnermostLevels) {
+    Map.SetAutoNumbering(anInside);
+    TMindMapNode* topic = Add("theme");
+    std::vector<TMindMapNode*> chain;
+    for (std::size_t i = 0; i < TMindMapNode::kMaxNumberLabelLevels + 1; ++i) {
+        Add("earlier", topic);
+        topic = Add("topic", topic);
+        chain.push_back(topic);
+    }
+    std::string full;
+    for (std::size_t i = 0; i < TMindMapNode::kMaxNumberLabelLevels; ++i)
+        full += full.empty() ? "2" : ".2";
+    EXPECT_EQ(full, chain[TMindMapNode::kMaxNumberLabelLevels - 1]->NumberLabel());
+    EXPECT_EQ("\u2026." + full, chain.back()->NumberLabel());
+}
+
 TEST_F(TMapFixture, CollapsingNeedsChildrenAndLosingTheLastChildExpands) {
     TMindMapNode* theme = Add("theme");
     TMindMapNode* leaf = Add("leaf", theme);
