@@ -7,6 +7,7 @@
 #include <fstream>
 #include <gtest/gtest.h>
 #include <iterator>
+#include <memory>
 #include <stdexcept>
 #include <zip.h>
 
@@ -161,4 +162,49 @@ TMindMapNode* TTestMap::Add(TMindMapNode* parent, int paletteIndex) {
     topic->SetPaletteIndex(paletteIndex);
     Map.RebuildCentralThemes();
     return topic;
+}
+
+void ExpectMatchesGolden(cairo_surface_t* picture, const std::string& name, double maxDifferentShare) {
+    const std::string golden = std::string(CV_TEST_DATA) + "/golden/" + name + ".png";
+    cairo_surface_flush(picture);
+    if (const char* update = std::getenv("CV_UPDATE_GOLDEN"); update && std::string(update) == "1") {
+        std::filesystem::create_directories(std::filesystem::path(golden).parent_path());
+        ASSERT_EQ(CAIRO_STATUS_SUCCESS, cairo_surface_write_to_png(picture, golden.c_str()));
+        return;
+    }
+    cairo_surface_t* expected = cairo_image_surface_create_from_png(golden.c_str());
+    const std::unique_ptr<cairo_surface_t, void (*)(cairo_surface_t*)> guard(expected, &cairo_surface_destroy);
+    ASSERT_EQ(CAIRO_STATUS_SUCCESS, cairo_surface_status(expected)) << golden << " is missing";
+    const std::string actualPath = name + ".actual.png";
+    const int width = cairo_image_surface_get_width(picture);
+    const int height = cairo_image_surface_get_height(picture);
+    if (width != cairo_image_surface_get_width(expected) || height != cairo_image_surface_get_height(expected)) {
+        cairo_surface_write_to_png(picture, actualPath.c_str());
+        FAIL() << name << ": " << width << " x " << height << " pixels, the golden has "
+               << cairo_image_surface_get_width(expected) << " x " << cairo_image_surface_get_height(expected);
+    }
+    // both as opaque 24-bit colour
+    const auto pixel = [](cairo_surface_t* surface, int x, int y) {
+        const unsigned char* row = cairo_image_surface_get_data(surface) + y * cairo_image_surface_get_stride(surface);
+        std::uint32_t value;
+        std::memcpy(&value, row + x * 4, 4);
+        return value;
+    };
+    long different = 0;
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x) {
+            const std::uint32_t a = pixel(picture, x, y);
+            const std::uint32_t b = pixel(expected, x, y);
+            for (int shift = 0; shift < 24; shift += 8)
+                if (std::abs(static_cast<int>((a >> shift) & 0xFF) - static_cast<int>((b >> shift) & 0xFF)) > 48) {
+                    ++different;
+                    break;
+                }
+        }
+    const double share = static_cast<double>(different) / (static_cast<double>(width) * height);
+    if (share > maxDifferentShare) {
+        cairo_surface_write_to_png(picture, actualPath.c_str());
+        ADD_FAILURE() << name << ": " << different << " pixels differ (" << share * 100 << " %); see "
+                      << std::filesystem::absolute(actualPath);
+    }
 }
