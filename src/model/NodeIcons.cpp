@@ -36,7 +36,11 @@ TFloatPoint TStockIcon::GetSize() {
 }
 
 TPicture TLinkIcon::FindPicture() const {
-    return ResourcePicture(FName);
+    try {
+        return ResourcePicture(FName);
+    } catch (const EResourceNotFound&) {
+        return {}; // shown as the missing picture
+    }
 }
 
 TFloatPoint TLinkIcon::GetSize() {

@@ -1,86 +1,34 @@
 #include "render/CustomImageStores.h"
 
+#include "platform/AppErrors.h"
 #include "platform/CVStrings.h"
 #include "render/StockIcns.h"
 
 #include <algorithm>
-#include <cstring>
-#include <gio/gio.h>
+#include <filesystem>
+#include <system_error>
 
 namespace {
 
-struct TPngReader {
-    std::string_view Bytes;
-    std::size_t Position = 0;
-};
+// The picture files the program opens and previews.
+constexpr std::string_view kGraphicFileFilter = "*.png;*.jpg;*.jpeg;*.jpe;*.jfif;*.gif;*.bmp;*.ico;*.tif;*.tiff";
 
-cairo_status_t ReadPngBytes(void* closure, unsigned char* data, unsigned int length) {
-    auto* reader = static_cast<TPngReader*>(closure);
-    if (reader->Bytes.size() - reader->Position < length)
-        return CAIRO_STATUS_READ_ERROR;
-    std::memcpy(data, reader->Bytes.data() + reader->Position, length);
-    reader->Position += length;
-    return CAIRO_STATUS_SUCCESS;
-}
-
-std::uint32_t BigEndian32(std::string_view bytes, std::size_t at) {
-    return (static_cast<std::uint32_t>(static_cast<unsigned char>(bytes[at])) << 24) |
-           (static_cast<std::uint32_t>(static_cast<unsigned char>(bytes[at + 1])) << 16) |
-           (static_cast<std::uint32_t>(static_cast<unsigned char>(bytes[at + 2])) << 8) |
-           static_cast<std::uint32_t>(static_cast<unsigned char>(bytes[at + 3]));
+// A 24-bit copy of the picture, drawn at (0, 0).
+TPicture OpaqueCopy(const TPicture& picture, cairo_filter_t filter) {
+    TPicture bitmap = NewPicture(picture.Width(), picture.Height(), CAIRO_FORMAT_RGB24);
+    if (!bitmap)
+        return {};
+    cairo_t* cr = cairo_create(bitmap.Surface());
+    cairo_set_source_surface(cr, picture.Surface(), 0, 0);
+    cairo_pattern_set_filter(cairo_get_source(cr), filter);
+    cairo_paint(cr);
+    const bool painted = cairo_status(cr) == CAIRO_STATUS_SUCCESS;
+    cairo_destroy(cr);
+    cairo_surface_flush(bitmap.Surface());
+    return painted ? bitmap : TPicture();
 }
 
 } // namespace
-
-TPicture DecodePngPicture(std::string_view bytes) {
-    // The signature and the IHDR chunk come first: the size is checked before the decoder allocates anything.
-    constexpr std::string_view kSignature("\x89PNG\r\n\x1A\n", 8);
-    if (bytes.size() < 33 || bytes.substr(0, 8) != kSignature || bytes.substr(12, 4) != "IHDR")
-        return {};
-    const std::uint32_t width = BigEndian32(bytes, 16);
-    const std::uint32_t height = BigEndian32(bytes, 20);
-    if (width == 0 || height == 0 || width > kMaxPictureSide || height > kMaxPictureSide)
-        return {};
-    TPngReader reader{bytes};
-    TPicture picture = TPicture::Adopt(cairo_image_surface_create_from_png_stream(&ReadPngBytes, &reader));
-    if (cairo_surface_status(picture.Surface()) != CAIRO_STATUS_SUCCESS)
-        return {};
-    return picture;
-}
-
-// ---------------------------------------------------------------------------------------------------------------
-
-TPicture TNamedPngSurfaceCache::GetSurface(const std::string& name) {
-    std::size_t index = 0;
-    if (Find(name, index))
-        return FItems[index].Picture;
-    TPicture picture = Load(name);
-    if (picture)
-        Add(name, picture);
-    return picture;
-}
-
-bool TNamedPngSurfaceCache::Find(const std::string& name, std::size_t& index) const {
-    const auto it = std::lower_bound(FItems.begin(), FItems.end(), name,
-                                     [](const TItem& item, const std::string& key) { return item.Name < key; });
-    index = static_cast<std::size_t>(it - FItems.begin());
-    return it != FItems.end() && it->Name == name;
-}
-
-bool TNamedPngSurfaceCache::Add(const std::string& name, TPicture picture) {
-    std::size_t index = 0;
-    if (!picture || Find(name, index))
-        return false;
-    FItems.insert(FItems.begin() + static_cast<std::ptrdiff_t>(index), TItem{name, std::move(picture)});
-    return true;
-}
-
-void TNamedPngSurfaceCache::Delete(std::size_t index) {
-    if (index < FItems.size())
-        FItems.erase(FItems.begin() + static_cast<std::ptrdiff_t>(index));
-}
-
-// ---------------------------------------------------------------------------------------------------------------
 
 TCustomImageStore::~TCustomImageStore() {
     for (TCustomImageStoreObserver* observer : FObservers)
@@ -107,12 +55,39 @@ TPicture TCustomImageStore::GetSurface(const std::string& name) {
     return picture;
 }
 
+std::string TCustomImageStore::FileNameOf(const std::string&) const {
+    return {};
+}
+
 void TCustomImageStore::Remove(const std::string& name) {
     std::size_t index = 0;
     if (Find(name, index))
         Delete(index);
     NotifyImageChanged(name, icRemoved);
 }
+
+bool TCustomImageStore::DrawToBitmap(const std::string& name, TPicture& bitmap) {
+    try {
+        const std::string path = FileNameOf(name);
+        std::error_code error;
+        if (path.empty() || !std::filesystem::is_regular_file(path, error))
+            return false;
+        const TPicture picture = LoadPictureFile(path);
+        TPicture copy = OpaqueCopy(picture, CAIRO_FILTER_GOOD);
+        if (!copy)
+            return false;
+        bitmap = std::move(copy);
+        return true;
+    } catch (const std::exception&) {
+        return false;
+    }
+}
+
+std::string TCustomImageStore::AddPicture(const TPicture&) {
+    return {};
+}
+
+void TCustomImageStore::ImportName(TCustomImageStore&, const std::string&) {}
 
 void TCustomImageStore::PurgeUnused() {
     for (std::size_t i = Count(); i-- > 0;)
@@ -124,8 +99,43 @@ void TCustomImageStore::NotifyImageChanged(const std::string& name, TImageChange
     // a handler may unregister its observer, so the list is copied first
     const std::vector<TCustomImageStoreObserver*> observers = FObservers;
     for (TCustomImageStoreObserver* observer : observers)
-        if (observer->FHandler)
+        if (std::find(FObservers.begin(), FObservers.end(), observer) != FObservers.end() && observer->FHandler)
             observer->FHandler(observer->FOwner, name, change);
+}
+
+void TCustomImageStore::ImportNames(TCustomImageStore& source, const std::vector<std::string>& names) {
+    for (const std::string& name : names)
+        ImportName(source, name);
+}
+
+std::string TCustomImageStore::AddPictureFromFile(const std::string& fileName) {
+    TPicture picture;
+    try {
+        picture = LoadPictureFile(fileName);
+    } catch (const ECVException& error) {
+        HandleApplicationException(error);
+        return {};
+    }
+    return AddPicture(picture);
+}
+
+bool TCustomImageStore::IsSupportedGraphicFile(const std::string& fileName) {
+    const std::string name = std::filesystem::path(fileName).filename().string();
+    const std::size_t dot = name.rfind('.');
+    if (dot == std::string::npos)
+        return false;
+    const std::string_view extension = std::string_view(name).substr(dot);
+    std::string_view rest = kGraphicFileFilter;
+    while (!rest.empty()) {
+        const std::size_t end = std::min(rest.find(';'), rest.size());
+        std::string_view pattern = rest.substr(0, end);
+        rest.remove_prefix(std::min(end + 1, rest.size()));
+        if (pattern.starts_with("*."))
+            pattern.remove_prefix(1);
+        if (SameText(pattern, extension))
+            return true;
+    }
+    return false;
 }
 
 TCustomImageStoreObserver::TCustomImageStoreObserver(TCustomImageStore* store, void* owner, THandler handler)
@@ -149,19 +159,18 @@ bool TViewerImageStore::AddPng(const std::string& key, std::string_view bytes) {
     return picture && Add(key, std::move(picture));
 }
 
-TPicture TPngResourceSurfaceCache::Load(const std::string& name) {
-    GBytes* bytes =
-        g_resources_lookup_data(("/org/orrinex/corvella/" + name).c_str(), G_RESOURCE_LOOKUP_FLAGS_NONE, nullptr);
-    if (!bytes)
-        return {};
-    gsize size = 0;
-    const auto* data = static_cast<const char*>(g_bytes_get_data(bytes, &size));
-    TPicture picture = DecodePngPicture(std::string_view(data, size));
-    g_bytes_unref(bytes);
-    return picture;
+bool TViewerImageStore::DrawToBitmap(const std::string& name, TPicture& bitmap) {
+    std::size_t index = 0;
+    if (!Find(name, index))
+        return false;
+    TPicture copy = OpaqueCopy(ItemAt(index), CAIRO_FILTER_BEST);
+    if (!copy)
+        return false;
+    bitmap = std::move(copy);
+    return true;
 }
 
-TPicture ResourcePicture(const std::string& name) {
-    static TPngResourceSurfaceCache cache;
-    return cache.GetSurface(name);
+TImageStoreOptions& ImageStoreOptions() {
+    static TImageStoreOptions options;
+    return options;
 }

@@ -1,67 +1,50 @@
 #pragma once
 
-// Stores that turn picture names into decoded pictures: a sorted cache of named surfaces, the image stores a
-// map draws its pictures from, and PNG decoding with a size limit.
+// The image stores a map draws its pictures from: the null store of a map without document and the store of an
+// opened document, with observers that hear when pictures change or go.
 
 #include "render/CairoHandles.h"
+#include "render/DiagramPngs.h"
 
 #include <cstdint>
-#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
 
-// Pictures larger than this on either side are refused before anything is allocated.
-constexpr int kMaxPictureSide = 16384;
-
-// Decodes PNG bytes; answers an empty picture when the bytes are no usable PNG or the picture is too large.
-TPicture DecodePngPicture(std::string_view bytes);
-
-// A cache of pictures by name, kept sorted (case-sensitive) for binary search.
-class TNamedPngSurfaceCache {
-public:
-    TNamedPngSurfaceCache() = default;
-    TNamedPngSurfaceCache(const TNamedPngSurfaceCache&) = delete;
-    TNamedPngSurfaceCache& operator=(const TNamedPngSurfaceCache&) = delete;
-    virtual ~TNamedPngSurfaceCache() = default;
-
-    // The cached picture, or the one Load gives (which is then cached), or an empty one.
-    virtual TPicture GetSurface(const std::string& name);
-    // Adds a picture under a name that is not cached yet; answers false when the name is present.
-    bool Add(const std::string& name, TPicture picture);
-    bool Find(const std::string& name, std::size_t& index) const;
-    std::size_t Count() const { return FItems.size(); }
-    void Delete(std::size_t index);
-    void DeleteAll() { FItems.clear(); }
-
-protected:
-    virtual TPicture Load(const std::string& name) = 0;
-    const TPicture& ItemAt(std::size_t index) const { return FItems[index].Picture; }
-
-private:
-    struct TItem {
-        std::string Name;
-        TPicture Picture;
-    };
-    std::vector<TItem> FItems;
-};
-
-// Observers hear when a picture of the store changed or was removed.
 class TCustomImageStoreObserver;
 
 enum TImageChange : std::uint8_t { icChanged, icRemoved };
 
-// The pictures a map draws from. Names starting with "." are special: ".icon:key" is a stock icon.
+// The pictures a map draws from. Names starting with "." are special: ".icon:key" is a stock icon,
+// ".audio-recording" and ".corvella-icon" are pictures of the program.
 class TCustomImageStore : public TNamedPngSurfaceCache {
 public:
     ~TCustomImageStore() override;
 
     TPicture GetSurface(const std::string& name) override;
-    void Remove(const std::string& name);
-    void Clear() { DeleteAll(); }
+    // The path of the picture's file; empty when the store keeps no files.
+    virtual std::string FileNameOf(const std::string& name) const;
+    virtual void Remove(const std::string& name);
+    virtual void Clear() { DeleteAll(); }
+    // Makes a 24-bit picture of the named one in bitmap; answers false when there is none or anything fails.
+    virtual bool DrawToBitmap(const std::string& name, TPicture& bitmap);
+    // Takes a new picture and answers its key; stores that accept no pictures answer an empty key.
+    virtual std::string AddPicture(const TPicture& picture);
+
     // Drops every picture that nothing but the store holds.
     void PurgeUnused();
     void NotifyImageChanged(const std::string& name, TImageChange change);
+    // Hands each name, in order, to ImportName.
+    void ImportNames(TCustomImageStore& source, const std::vector<std::string>& names);
+    // Loads a picture file and hands it to AddPicture. A file that cannot be loaded is reported to the
+    // application's error handler and gives an empty key.
+    std::string AddPictureFromFile(const std::string& fileName);
+    // Whether the file's extension is one of the picture formats the program shows.
+    static bool IsSupportedGraphicFile(const std::string& fileName);
+
+protected:
+    // Takes one picture of another store; stores that accept no pictures ignore it.
+    virtual void ImportName(TCustomImageStore& source, const std::string& name);
 
 private:
     friend class TCustomImageStoreObserver;
@@ -98,16 +81,17 @@ class TViewerImageStore : public TCustomImageStore {
 public:
     // Decodes and adds a picture; answers false for bytes that are no usable PNG.
     bool AddPng(const std::string& key, std::string_view bytes);
+    bool DrawToBitmap(const std::string& name, TPicture& bitmap) override;
 
 protected:
     TPicture Load(const std::string&) override { return {}; }
 };
 
-// The program's own pictures, decoded once from its resources.
-class TPngResourceSurfaceCache : public TNamedPngSurfaceCache {
-protected:
-    TPicture Load(const std::string& name) override;
-};
+// How a linked picture file is opened.
+enum TLinkedImageOpening : std::uint8_t { lioPreview, lioSystemDefault, lioExternalViewer };
 
-// The program's own picture of that resource name ("missing_32_png"); empty when there is no such resource.
-TPicture ResourcePicture(const std::string& name);
+struct TImageStoreOptions {
+    TLinkedImageOpening LinkedImageOpening = lioPreview;
+    std::string ExternalImageViewer;
+};
+TImageStoreOptions& ImageStoreOptions();

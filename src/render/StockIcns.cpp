@@ -1,5 +1,8 @@
 #include "render/StockIcns.h"
 
+#include "render/FlatStockIcns.h"
+#include "render/V1StockIcons.h"
+
 #include <algorithm>
 
 void TStockIconStores::AddStore(TStockIconStore* store) {
@@ -20,7 +23,19 @@ TPicture TStockIconStores::GetSurface(const std::string& key) {
     return {};
 }
 
-TStockIconStores& StockIconStores() {
-    static TStockIconStores stores;
+namespace {
+
+TStockIconStores& RegisterBuiltInStores(TStockIconStores& stores) {
+    stores.AddStore(&FlatStockIconStore());
+    stores.AddStore(&V1StockIcons());
     return stores;
+}
+
+} // namespace
+
+TStockIconStores& StockIconStores() {
+    // The stores are made after the registry, so they go before it at shutdown.
+    static TStockIconStores stores;
+    static TStockIconStores& registered = RegisterBuiltInStores(stores);
+    return registered;
 }

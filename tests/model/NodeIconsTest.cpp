@@ -17,13 +17,17 @@ public:
     TFakeStockStore() { StockIconStores().AddStore(this); }
     ~TFakeStockStore() override { StockIconStores().RemoveStore(this); }
     int GetCount() const override { return 2; }
+    const TImageList& GetImageList() override { return FList; }
     TPicture GetSurface(const std::string& key) override {
         if (key == "big")
             return DecodePngPicture(MakePng(64, 64));
-        if (key == "small" || key == "ic8_96_id_card")
+        if (key == "small")
             return DecodePngPicture(MakePng(32, 32));
         return {};
     }
+
+private:
+    TImageList FList{16, 16};
 };
 
 // A map whose image store holds pictures of the given sizes under their keys.
@@ -113,7 +117,7 @@ TEST_F(TPictureFixture, StockIconsTakeFiveEighthsOfSmallPicturesAndHalfOfLargeOn
     topic->EnsureLink().SetPhoneContact("+49 30 1234", "");
     TNodeIcon& contact = topic->Link()->LinkIcon();
     EXPECT_EQ(contact.Name(), "ic8_96_id_card");
-    ExpectSize(contact.GetSize(), 20, 20);
+    ExpectSize(contact.GetSize(), 48, 48); // the program's own 96-pixel picture
 
     // the store of a map answers ".icon:" names from the stock stores and keeps them
     EXPECT_TRUE(Store.GetSurface(".icon:big"));
