@@ -102,4 +102,4 @@ public:
 // maxDifferentShare of the pixels may differ by more than 48 in a channel (fonts and anti-aliasing vary a little
 // between machines). With CV_UPDATE_GOLDEN=1 in the environment the golden is written instead. A picture that
 // does not match is written next to the build as <name>.actual.png for a look.
-void ExpectMatchesGolden(cairo_surface_t* picture, const std::string& name, double maxDifferentShare = 0.005);
+void ExpectMatchesGolden(cairo_surface_t* picture, const std::string& name, double maxDifferentShare = 0.002);

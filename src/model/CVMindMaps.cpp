@@ -5,6 +5,7 @@
 #include "platform/AppErrors.h"
 #include "platform/CVStrings.h"
 #include "platform/Guids.h"
+#include "render/MapHullBuilders.h"
 #include "render/TopicShapes.h"
 #include "styling/CVStyleManager.h"
 #include "styling/CVStyles.h"
@@ -212,9 +213,15 @@ void TMindMapText::RefreshDerivedData() {
         StyleManager().MeasureElementText(StyleManager().TextData(), FStyle->FontDescriptor(), FPlainText);
     const double th = metrics.LineBox.Y;
     const TFloatPoint text{std::max(metrics.Size.X, metrics.LineBox.X), std::max(metrics.Size.Y, th)};
+    FTextSize = text;
     FMeasuredSize = {std::max(text.X + 6 + th / 4, 24.0), std::max(text.Y + 6, 24.0)};
     if (!FNested)
         FSize = FMeasuredSize;
+}
+
+TFloatRect TMindMapText::TextRect() const {
+    const TFloatPoint centre = GetPosition();
+    return {centre.X - FTextSize.X / 2, centre.Y - FTextSize.Y / 2, FTextSize.X, FTextSize.Y};
 }
 
 void TMindMapText::SetNestedPlace(double width, TFloatPoint offset) {
@@ -1543,8 +1550,7 @@ void TMindMap::Refresh() {
         }
         LayoutPass(*this);
         RouteCrossLinks(*this);
-        for (const auto& group : FGroups)
-            group->UpdateVisibility();
+        UpdateGroupBounds(*this);
         FLayoutNeeded = false;
         FChangeFlags |= mcContents;
     }

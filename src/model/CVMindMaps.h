@@ -198,6 +198,10 @@ public:
     TFloatPoint DisplaySize() const override { return FSize; }
     // The size the text's own content needs; a nested text may be shown wider (its owner's width).
     TFloatPoint MeasuredSize() const { return FMeasuredSize; }
+    // The plain text as measured, at least one line high.
+    TFloatPoint TextSize() const { return FTextSize; }
+    // The text's own rectangle, centred in the bounds.
+    TFloatRect TextRect() const;
     // Measures the text in the free-text font: (text width + 6 + th / 4, text height + 6), each at least 24.
     void RefreshDerivedData();
     // A nested text is placed by its topic: its width and its centre's offset from the topic's centre.
@@ -206,6 +210,7 @@ public:
 private:
     std::unique_ptr<TTextStyle> FStyle; // owned
     TFloatPoint FMeasuredSize{24, 24};
+    TFloatPoint FTextSize{};
     TFloatPoint FSize{24, 24};
     std::string FText;
     TTextFormat FTextFormat = tfMarkdown;
@@ -323,6 +328,8 @@ public:
     void SetVisible(bool value) { FVisible = value; }
     TNodeGroupStyle& Style() { return FStyle; }
     const TNodeGroupStyle& Style() const { return FStyle; }
+    // The outline of the "hull" and "cloud-hull" borders, set with the bounds.
+    std::vector<TFloatPoint> HullPoints;
 
 private:
     std::vector<TMindMapNode*> FMembers; // not owned, no duplicates
@@ -486,6 +493,11 @@ public:
     int SideFlags = 0;                  // sfRight, sfLeft, sfBelow, sfAbove of its parent; 0 when placed freely
     TStyleAlignment AutoAlignment = salCenter; // the alignment the layout suggests
     TFloatPoint ChildConnectionStart{}; // where the connections to the children start
+    // The fill of the innermost branch hull or filled group around the topic (clNone: none); topics without a
+    // fill of their own are filled with it.
+    TColor HullFill = clNone;
+    // The auto-number box drawn below the topic, kept for hit testing; empty when none is drawn.
+    TFloatRect NumberBoxRect{};
     // Moves the topic without asking for another layout pass: the layout's own placement.
     void SetLayoutPosition(TFloatPoint position) { FPosition = position; }
     // Moves the topic and its whole branch by delta, as the layout does.

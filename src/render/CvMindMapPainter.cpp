@@ -2,9 +2,13 @@
 
 #include "layout/NestedNodeLayouters.h"
 #include "model/CVMindMaps.h"
+#include "render/CloudShapes.h"
+#include "render/DiagramPngs.h"
+#include "render/MapHullBuilders.h"
 #include "render/OXCairoUtils.h"
 #include "render/TopicShapes.h"
 #include "styling/CVStyleManager.h"
+#include "styling/ColorSchemes.h"
 
 #include <pango/pangocairo.h>
 
@@ -64,6 +68,41 @@ const TPangoMindNodeStyleData& TopicPaintingFont(const TMindMapNode& topic) {
     TStyleManager& manager = StyleManager();
     return manager.PaintingFont(manager.TopicDataForLevel(topic.Level()), topic.Style().FontDescriptor());
 }
+
+// A program picture, or none when the resource is missing.
+TPicture ProgramPicture(const std::string& name) {
+    try {
+        return ResourcePicture(name);
+    } catch (const ECVException&) {
+        return {};
+    }
+}
+
+double Luminance(TColor color) {
+    return ColorRGBToHLS(color).Luminance / static_cast<double>(HLSMax);
+}
+
+void CheckMarkPath(cairo_t* cr, const TFloatRect& box) {
+    cairo_move_to(cr, box.Left + 2.3333333, box.Top + 7.6666667);
+    cairo_line_to(cr, box.Left + 6.3333333, box.Top + 11.6666667);
+    cairo_line_to(cr, box.Left + 13.6666667, box.Top + 3.6666667);
+}
+
+void FillStroke(cairo_t* cr, TColor fill, TColor stroke, double width) {
+    SetSourceColor(cr, fill);
+    cairo_fill_preserve(cr);
+    SetSourceColor(cr, stroke);
+    cairo_set_line_width(cr, width);
+    cairo_stroke(cr);
+}
+
+constexpr TColor kNeutralGrey = RGBColor(158, 158, 158);
+constexpr TColor kDarkMark = RGBColor(97, 97, 97);
+constexpr TColor kPlainCheckMark = RGBColor(66, 66, 66);
+constexpr TColor kImageOutline = RGBColor(89, 89, 89);
+constexpr TColor kSelectedTextOutline = RGBColor(128, 128, 128);
+constexpr TColor kEmptyTextOutline = RGBColor(192, 192, 192);
+constexpr TColor kNumberBoxStroke = RGBColor(189, 183, 107);
 
 void SetDash(cairo_t* cr, TRelationLineStyle style) {
     double dash = 0;
@@ -269,6 +308,9 @@ void TMindMapPainter::Run() {
     if ((FFlags & pfLayoutReady) == 0)
         map.Refresh();
 
+    PaintHulls();
+    PaintGroupBorders();
+
     // connections: cross links shown as hierarchy, the parent connections, the other cross links
     for (TCrossLink* link : FSelection->CrossLinks())
         if (link->AsHierarchy())
@@ -279,6 +321,22 @@ void TMindMapPainter::Run() {
         if (!link->AsHierarchy())
             PaintRelation(*link);
     ClearDash(FContext);
+
+    // labels of the connections that are shown, then of the cross links
+    for (TMindMapNode* root : FSelection->Roots()) {
+        std::vector<TMindMapNode*> stack{root};
+        while (!stack.empty()) {
+            TMindMapNode* topic = stack.back();
+            stack.pop_back();
+            if (!topic->IsVisible() || topic->Collapsed())
+                continue;
+            for (TMindMapNode* child : topic->Children())
+                PaintElementsOf(child->ParentRelation());
+            stack.insert(stack.end(), topic->Children().rbegin(), topic->Children().rend());
+        }
+    }
+    for (TCrossLink* link : FSelection->CrossLinks())
+        PaintElementsOf(*link);
 
     // topics, each branch depth first, parents before children
     for (TMindMapNode* root : FSelection->Roots()) {
@@ -548,6 +606,7 @@ void TMindMapPainter::PaintTopic(TMindMapNode& topic, bool dropTargetPass) {
     shape.ImageOnly = topic.Content().ImageOnly();
     shape.HasDate = topic.HasDate();
     shape.ShowsNote = NoteShowsIndicator(topic.Note());
+    shape.HullFill = topic.HullFill;
 
     TTopicPaintState state;
     state.Interactive = Interactive();
@@ -560,12 +619,30 @@ void TMindMapPainter::PaintTopic(TMindMapNode& topic, bool dropTargetPass) {
     state.NoteIndicatorAutomatic = map.MapStyle().NoteIndicatorColorIsAutomatic();
     state.NoteIndicatorColor = map.MapStyle().NoteIndicatorColor();
 
-    if (!PaintTopicShape(FContext, shape, state) || dropTargetPass || !topic.IsVisible())
+    TTopicShapeHooks hooks;
+    topic.NumberBoxRect = {};
+    if (map.AutoNumbering() == anBelow && !topic.NumberLabel().empty())
+        hooks.PaintNumberBelow = [&](double strokeWidth) { PaintAutoNumberBelow(topic, dimmed, strokeWidth); };
+    if (!PaintTopicShape(FContext, shape, state, hooks) || dropTargetPass || !topic.IsVisible())
         return;
     PaintTopicImage(topic, dimmed);
     PaintTopicIcon(topic, dimmed);
+    if (topic.Content().NumberInside)
+        PaintAutoNumberInside(topic, dimmed);
+    if (topic.CheckboxMode() == cbmCheckbox)
+        PaintCheckBox(topic, dimmed);
+    else if (topic.CheckboxMode() == cbmProgress || topic.CheckboxMode() == cbmRollUpProgress)
+        PaintProgress(topic, dimmed);
+    PaintLinkIcon(topic, dimmed);
+    PaintVoiceMemo(topic, dimmed);
+    PaintDateLine(topic, dimmed);
     if (!topic.Text().empty())
         PaintTopicText(topic, dimmed);
+    if (topic.Collapsed() && !(Interactive() && topic.Selected()))
+        PaintCollapseIndicator(topic, dimmed);
+    if (Interactive() && topic.LayoutMode() > nlmFree && topic.LayoutMode() != nlmMatrix)
+        PaintLayoutBadge(topic);
+    PaintElementsOf(topic);
 }
 
 void TMindMapPainter::PaintImageSurface(const TPicture& picture, TFloatPoint size, bool dimmed, double x, double y) {
@@ -741,5 +818,719 @@ void AppendImageClip(cairo_t* cr, int clip, const TFloatRect& r) {
     default:
         cairo_rectangle(cr, r.Left, r.Top, r.Width, r.Height);
         break;
+    }
+}
+
+// ---------------------------------------------------------------------------------------------------------------
+// Hulls and group borders
+
+namespace {
+
+// The fill and outline every hull shape shares.
+void FillAndStrokeHull(cairo_t* cr, const TMapHull& hull, bool dimmed, const TMindMapPainter& painter) {
+    const bool stroke = hull.StrokeWidth > 0 && hull.StrokeColor != clNone && hull.StrokeColor != clDefault;
+    const bool fill = hull.Fill != clNone && hull.Fill != clDefault;
+    if (fill) {
+        SetSourceColor(cr, painter.Dim(hull.Fill, dimmed));
+        if (stroke)
+            cairo_fill_preserve(cr);
+        else
+            cairo_fill(cr);
+    }
+    if (stroke) {
+        cairo_set_line_width(cr, hull.StrokeWidth);
+        SetSourceColor(cr, painter.Dim(hull.StrokeColor, dimmed));
+        SetBorderDash(cr, hull.StrokeStyle, hull.StrokeWidth);
+        cairo_stroke(cr);
+        cairo_set_line_cap(cr, CAIRO_LINE_CAP_BUTT);
+        ClearDash(cr);
+    }
+    cairo_new_path(cr);
+}
+
+} // namespace
+
+void TMindMapPainter::PaintSmoothHull(const TMapHull& hull, bool dimmed) {
+    if (!hull.Drawable())
+        return;
+    cairo_t* cr = FContext;
+    const std::vector<TFloatPoint>& p = hull.Points;
+    const std::size_t n = p.size();
+    // the corners of each segment cut 5 units from its ends; short segments meet at their middle
+    const auto cuts = [](const TFloatPoint& a, const TFloatPoint& b) {
+        const TFloatPoint d = b - a;
+        const double length = VectorLength(d);
+        if (length > 10) {
+            const TFloatPoint step = d * (5 / length);
+            return std::pair{a + step, b - step};
+        }
+        const TFloatPoint middle = (a + b) * 0.5;
+        return std::pair{middle, middle};
+    };
+    cairo_new_path(cr);
+    const TFloatPoint start = cuts(p[n - 1], p[0]).second;
+    cairo_move_to(cr, start.X, start.Y);
+    double x = start.X;
+    double y = start.Y;
+    for (std::size_t i = 0; i < n; ++i) {
+        const TFloatPoint& a = p[i];
+        const TFloatPoint& b = p[(i + 1) % n];
+        const auto [c1, c2] = cuts(a, b);
+        // a quadratic through the corner as a cubic
+        cairo_curve_to(cr, x + 2.0 / 3 * (a.X - x), y + 2.0 / 3 * (a.Y - y), c1.X + 2.0 / 3 * (a.X - c1.X),
+                       c1.Y + 2.0 / 3 * (a.Y - c1.Y), c1.X, c1.Y);
+        x = c1.X;
+        y = c1.Y;
+        if (VectorLength(b - a) > 10) {
+            cairo_line_to(cr, c2.X, c2.Y);
+            x = c2.X;
+            y = c2.Y;
+        }
+    }
+    cairo_close_path(cr);
+    FillAndStrokeHull(cr, hull, dimmed, *this);
+}
+
+void TMindMapPainter::PaintCloudHull(const TMapHull& hull, bool dimmed) {
+    if (!hull.Drawable())
+        return;
+    cairo_t* cr = FContext;
+    const std::vector<TFloatPoint>& p = hull.Points;
+    cairo_new_path(cr);
+    cairo_move_to(cr, p[0].X, p[0].Y);
+    for (std::size_t i = 0; i < p.size(); ++i) {
+        const TFloatPoint& a = p[i];
+        const TFloatPoint& b = p[(i + 1) % p.size()];
+        const TFloatPoint d = b - a;
+        const double length = VectorLength(d);
+        const double bulge = length <= 100 ? 0.3 : 0.3 * 100 / length;
+        const TFloatPoint control = (a + b) * 0.5 + TFloatPoint{d.Y, -d.X} * bulge;
+        cairo_curve_to(cr, a.X + 2.0 / 3 * (control.X - a.X), a.Y + 2.0 / 3 * (control.Y - a.Y),
+                       b.X + 2.0 / 3 * (control.X - b.X), b.Y + 2.0 / 3 * (control.Y - b.Y), b.X, b.Y);
+    }
+    cairo_close_path(cr);
+    FillAndStrokeHull(cr, hull, dimmed, *this);
+}
+
+void TMindMapPainter::PaintSimpleHull(const TMapHull& hull, bool dimmed) {
+    if (!hull.Drawable())
+        return;
+    cairo_t* cr = FContext;
+    cairo_new_path(cr);
+    cairo_move_to(cr, hull.Points[0].X, hull.Points[0].Y);
+    for (const TFloatPoint& p : hull.Points)
+        cairo_line_to(cr, p.X, p.Y);
+    cairo_close_path(cr);
+    if (hull.Fill != clNone && hull.Fill != clDefault) {
+        SetSourceColor(cr, Dim(hull.Fill, dimmed));
+        cairo_fill(cr);
+    } else if (hull.StrokeWidth > 0 && hull.StrokeColor != clNone) {
+        SetSourceColor(cr, Dim(hull.StrokeColor, dimmed));
+        cairo_set_line_width(cr, hull.StrokeWidth);
+        cairo_stroke(cr);
+    }
+    cairo_new_path(cr);
+}
+
+void TMindMapPainter::PaintHulls() {
+    const bool dimmed = FSearchDim || FFocusDim;
+    const bool scrolling = (FFlags & pfPanning) != 0;
+    for (const TMapHull& hull : TMapHullBuilder(FBackgroundColor).Build(FSelection->Map())) {
+        if (scrolling)
+            PaintSimpleHull(hull, dimmed);
+        else
+            PaintSmoothHull(hull, dimmed);
+    }
+}
+
+void TMindMapPainter::PaintGroupBorders() {
+    TMindMap& map = FSelection->Map();
+    cairo_t* cr = FContext;
+    const bool scrolling = (FFlags & pfPanning) != 0;
+    for (int i = 0; i < map.GroupCount(); ++i) {
+        TNodeGroup& group = *map.GroupAt(i);
+        const TNodeGroupStyle& style = group.Style();
+        if (!group.IsVisible() || style.IsInvisible())
+            continue;
+        const bool dimmed = IsDimmed(group);
+        const TFloatRect bounds = group.GetBounds();
+        if (style.BorderStyle() == gbsHull || style.BorderStyle() == gbsCloudHull) {
+            TMapHull hull;
+            hull.Points = group.HullPoints;
+            hull.Fill = style.FillColor();
+            hull.StrokeColor = style.HasBorder() ? style.StrokeColor() : clNone;
+            hull.StrokeWidth = style.BorderWidth();
+            hull.StrokeStyle = style.StrokeStyle();
+            if (scrolling)
+                PaintSimpleHull(hull, dimmed);
+            else if (style.BorderStyle() == gbsHull)
+                PaintSmoothHull(hull, dimmed);
+            else
+                PaintCloudHull(hull, dimmed);
+        } else {
+            cairo_new_path(cr);
+            switch (style.BorderStyle()) {
+            case gbsRoundRect:
+                RoundRectPath(cr, bounds, 7);
+                break;
+            case gbsDiamond:
+                DiamondPath(cr, bounds);
+                break;
+            case gbsCloud:
+                CloudPath(cr, bounds);
+                break;
+            case gbsEllipse:
+            case gbsCircle:
+                EllipsePath(cr, bounds);
+                break;
+            default:
+                cairo_rectangle(cr, bounds.Left, bounds.Top, bounds.Width, bounds.Height);
+                break;
+            }
+            if (style.HasFill()) {
+                SetSourceColor(cr, Dim(style.FillColor(), dimmed));
+                if (style.HasBorder())
+                    cairo_fill_preserve(cr);
+                else
+                    cairo_fill(cr);
+            }
+            if (style.HasBorder()) {
+                SetSourceColor(cr, Dim(style.StrokeColor(), dimmed));
+                cairo_set_line_width(cr, style.BorderWidth());
+                SetBorderDash(cr, style.StrokeStyle(), style.BorderWidth());
+                cairo_stroke(cr);
+                cairo_set_line_cap(cr, CAIRO_LINE_CAP_BUTT);
+                ClearDash(cr);
+            }
+            cairo_new_path(cr);
+        }
+        if (style.HasFill())
+            for (int j = 0; j < group.MemberCount(); ++j)
+                group.MemberAt(j)->HullFill = style.FillColor();
+        if (Interactive() && (FFlags & pfReadOnly) == 0 && group.Selected()) {
+            const TFloatRect r = FloatRectInflate(bounds, 8, 8);
+            cairo_rectangle(cr, r.Left, r.Top, r.Width, r.Height);
+            SetSourceColor(cr, FDarkBackground ? RGBColor(64, 195, 255) : RGBColor(13, 71, 161));
+            cairo_set_line_width(cr, 1);
+            const double dashes[] = {6, 3};
+            cairo_set_dash(cr, dashes, 2, 0);
+            cairo_stroke(cr);
+        }
+    }
+    ClearDash(cr);
+}
+
+// ---------------------------------------------------------------------------------------------------------------
+// Topic decorations
+
+TColor TMindMapPainter::CheckboxColor(const TMindMapNode& topic, bool& plain) const {
+    const TMindMapStyle& style = FSelection->Map().MapStyle();
+    if (style.CheckboxColorIsAutomatic()) {
+        plain = false;
+        return TopicStrokeColor(topic);
+    }
+    const TColor color = style.CheckboxColor();
+    plain = RedOf(color) > 250 && GreenOf(color) > 250 && BlueOf(color) > 250;
+    return color;
+}
+
+void TMindMapPainter::PaintCheckBox(TMindMapNode& topic, bool dimmed) {
+    cairo_t* cr = FContext;
+    const TFloatRect box = topic.CheckBoxRect();
+    if (FCulling && !FloatRectsOverlap(box, FVisibleRect))
+        return;
+    bool plain = false;
+    const TColor c = CheckboxColor(topic, plain);
+    const auto d = [&](TColor color) { return Dim(color, dimmed); };
+    cairo_new_path(cr);
+    RoundRectPath(cr, box, 2);
+    if (plain) {
+        FillStroke(cr, d(clWhite), d(kNeutralGrey), 1.5);
+        if (topic.Checked()) {
+            CheckMarkPath(cr, box);
+            cairo_set_line_width(cr, 1.6);
+            SetSourceColor(cr, d(kPlainCheckMark));
+            cairo_stroke(cr);
+        }
+        return;
+    }
+    if (topic.Checked()) {
+        FillStroke(cr, d(c), d(c), 1);
+        CheckMarkPath(cr, box);
+        cairo_set_line_width(cr, 1.6);
+        SetSourceColor(cr, d(Luminance(c) < 0.75 ? clWhite : kDarkMark));
+        cairo_stroke(cr);
+        return;
+    }
+    const bool automatic = FSelection->Map().MapStyle().CheckboxColorIsAutomatic();
+    TColor stroke = automatic ? TopicStrokeColor(topic) : kNeutralGrey;
+    const int difference = std::abs(static_cast<int>(RedOf(FBackgroundColor)) - static_cast<int>(RedOf(stroke))) +
+                           std::abs(static_cast<int>(GreenOf(FBackgroundColor)) - static_cast<int>(GreenOf(stroke))) +
+                           std::abs(static_cast<int>(BlueOf(FBackgroundColor)) - static_cast<int>(BlueOf(stroke)));
+    if (difference <= 24)
+        stroke = Luminance(FBackgroundColor) < 0.75 ? clWhite : kDarkMark;
+    FillStroke(cr, d(FBackgroundColor), d(stroke), 1.5);
+}
+
+void TMindMapPainter::PaintProgress(TMindMapNode& topic, bool dimmed) {
+    cairo_t* cr = FContext;
+    const TFloatRect box = topic.CheckBoxRect();
+    if (FCulling && !FloatRectsOverlap(box, FVisibleRect))
+        return;
+    bool plain = false;
+    const TColor c = CheckboxColor(topic, plain);
+    const auto d = [&](TColor color) { return Dim(color, dimmed); };
+    const int p = std::clamp(topic.Progress(), 0, 100);
+    const bool complete = p == 100;
+    const bool rollUp = topic.CheckboxMode() == cbmRollUpProgress;
+    const TFloatPoint centre{box.Left + 8, box.Top + 8};
+    const auto circle = [&](double radius) {
+        cairo_new_path(cr);
+        cairo_arc(cr, centre.X, centre.Y, radius, 0, 2 * M_PI);
+    };
+    cairo_set_line_width(cr, 1.5);
+    TColor mark;
+    if (plain) {
+        if (rollUp) {
+            cairo_new_path(cr);
+            RoundRectPath(cr, box, 2);
+            FillStroke(cr, d(clWhite), d(kNeutralGrey), 1.5);
+        }
+        if (complete || p < 10 || !rollUp) {
+            circle(8);
+            if (!rollUp) {
+                SetSourceColor(cr, d(clWhite));
+                cairo_fill_preserve(cr);
+            }
+            SetSourceColor(cr, d(kNeutralGrey));
+            cairo_set_line_width(cr, 1.5);
+            cairo_stroke(cr);
+        }
+        mark = kDarkMark;
+    } else {
+        if (rollUp) {
+            cairo_new_path(cr);
+            RoundRectPath(cr, box, 2);
+            FillStroke(cr, d(c), d(c), 1.5);
+            if (!complete) {
+                circle(8);
+                FillStroke(cr, d(FBackgroundColor), d(c), 1.5);
+            }
+        } else {
+            circle(8);
+            FillStroke(cr, d(complete ? c : FBackgroundColor), d(c), 1.5);
+        }
+        mark = Luminance(c) <= 0.75 ? clWhite : kDarkMark;
+    }
+    if (complete) {
+        cairo_new_path(cr);
+        CheckMarkPath(cr, box);
+        cairo_set_line_width(cr, 1.6);
+        SetSourceColor(cr, d(mark));
+        cairo_stroke(cr);
+    } else if (p > 0) {
+        cairo_new_path(cr);
+        cairo_move_to(cr, centre.X, centre.Y);
+        cairo_line_to(cr, centre.X, centre.Y - 6);
+        cairo_arc(cr, centre.X, centre.Y, 6, -M_PI / 2, p / 100.0 * 2 * M_PI - M_PI / 2);
+        cairo_close_path(cr);
+        SetSourceColor(cr, d(c));
+        cairo_fill(cr);
+    }
+    if (!plain && rollUp) {
+        circle(6.8);
+        cairo_set_line_width(cr, 1);
+        SetSourceColor(cr, d(complete ? mark : FBackgroundColor));
+        cairo_stroke(cr);
+    }
+}
+
+namespace {
+
+// Text centred on one line in a rectangle, only where it is at least one unit tall: number labels and dates, in
+// the caption font they were measured with, so that they fit the boxes made for them.
+void PaintCentredLine(TMindMapPainter& painter, std::string_view text, const TFloatRect& rect, TColor color,
+                      bool dimmed) {
+    const TPangoMindNodeStyleData& font = StyleManager().CaptionData();
+    if (font.PointSize() * painter.Scale() < 1)
+        return;
+    const TFloatPoint size = font.MeasureText(text);
+    const TFloatRect line{rect.Center().X - size.X / 2, rect.Center().Y - size.Y / 2, size.X, size.Y};
+    painter.PaintText(text, line, dimmed, font, color, salCenter);
+}
+
+TColor TopicTextColor(const TMindMapNode& topic) {
+    const TColor color = StyleOrPalette(topic.Style().TextColor(), topic.ResolvedText);
+    return color == clDefault || color == clNone ? clBlack : color;
+}
+
+} // namespace
+
+void TMindMapPainter::PaintAutoNumberInside(TMindMapNode& topic, bool dimmed) {
+    const TFloatRect rect = topic.NumberLabelRect();
+    if (FCulling && !FloatRectsOverlap(rect, FVisibleRect))
+        return;
+    PaintCentredLine(*this, topic.NumberLabel(), rect, TopicTextColor(topic), dimmed);
+}
+
+void TMindMapPainter::PaintAutoNumberBelow(TMindMapNode& topic, bool dimmed, double strokeWidth) {
+    const std::string label = topic.NumberLabel();
+    const TFloatPoint size = StyleManager().CaptionData().MeasureText(label);
+    const TFloatRect bounds = topic.GetBounds();
+    const TFloatRect rect{bounds.Left + 8, bounds.Bottom() + 1 + strokeWidth / 2, size.X + 6, size.Y};
+    topic.NumberBoxRect = rect;
+    cairo_t* cr = FContext;
+    cairo_new_path(cr);
+    RoundRectPath(cr, Deflate(rect, 1, 1), 2);
+    FillStroke(cr, Dim(FBackgroundColor, dimmed), Dim(kNumberBoxStroke, dimmed), 1);
+    PaintCentredLine(*this, label, rect, TopicTextColor(topic), dimmed);
+}
+
+void TMindMapPainter::PaintLinkIcon(TMindMapNode& topic, bool dimmed) {
+    TDiagramLink* link = topic.Link();
+    if (!link)
+        return;
+    const TFloatRect r = topic.LinkIconRect();
+    if (r.Width <= 0 || r.Height <= 0 || (FCulling && !FloatRectsOverlap(r, FVisibleRect)))
+        return;
+    cairo_t* cr = FContext;
+    bool plain = false;
+    const TColor c = Dim(CheckboxColor(topic, plain), dimmed);
+    switch (link->Kind()) {
+    case lkDiagram:
+    case lkCloudMap: {
+        const double k = std::min(r.Width, r.Height) / 32;
+        cairo_save(cr);
+        cairo_translate(cr, r.Left, r.Top);
+        cairo_scale(cr, k, k);
+        cairo_new_path(cr);
+        RoundRectPath(cr, {2, 1, 13, 7}, 1.5 / k);
+        RoundRectPath(cr, {2, 22, 13, 7}, 1.5 / k);
+        RoundRectPath(cr, {17, 10.5, 13, 7}, 1.5 / k);
+        cairo_move_to(cr, 8.5, 9);
+        cairo_line_to(cr, 8.5, 22);
+        cairo_move_to(cr, 20, 17);
+        cairo_line_to(cr, 14, 23);
+        cairo_set_line_width(cr, 1.5 / k);
+        SetSourceColor(cr, c);
+        cairo_stroke(cr);
+        cairo_restore(cr);
+        break;
+    }
+    case lkUrl:
+    case lkCloudDocument: {
+        const double side = std::min(r.Width - 2, r.Height - 2);
+        const double x = r.Left + 1;
+        const double y = r.Top + 1;
+        const double box = 0.8 * side;
+        const double top = y + side - box;
+        cairo_new_path(cr);
+        // the box, open at its top-right corner
+        cairo_move_to(cr, x + 0.55 * side, top);
+        cairo_line_to(cr, x + 2, top);
+        cairo_arc_negative(cr, x + 2, top + 2, 2, -M_PI / 2, -M_PI);
+        cairo_line_to(cr, x, y + side - 2);
+        cairo_arc_negative(cr, x + 2, y + side - 2, 2, M_PI, M_PI / 2);
+        cairo_line_to(cr, x + box - 2, y + side);
+        cairo_arc_negative(cr, x + box - 2, y + side - 2, 2, M_PI / 2, 0);
+        cairo_line_to(cr, x + box, y + 0.45 * side);
+        cairo_set_line_width(cr, 1.5);
+        SetSourceColor(cr, c);
+        cairo_stroke(cr);
+        // the arrow out of it
+        cairo_move_to(cr, x + 0.4 * side, y + 0.6 * side);
+        cairo_line_to(cr, x + side, y);
+        cairo_move_to(cr, x + side - 0.45 * side, y);
+        cairo_line_to(cr, x + side, y);
+        cairo_line_to(cr, x + side, y + 0.45 * side);
+        cairo_set_line_width(cr, 2);
+        cairo_set_line_cap(cr, CAIRO_LINE_CAP_ROUND);
+        cairo_set_line_join(cr, CAIRO_LINE_JOIN_ROUND);
+        cairo_stroke(cr);
+        cairo_set_line_cap(cr, CAIRO_LINE_CAP_BUTT);
+        cairo_set_line_join(cr, CAIRO_LINE_JOIN_MITER);
+        break;
+    }
+    default:
+        PaintImageSurface(link->LinkIcon().GetSurface(), {r.Width, r.Height}, dimmed, r.Left, r.Top);
+        break;
+    }
+}
+
+void TMindMapPainter::PaintVoiceMemo(TMindMapNode& topic, bool dimmed) {
+    if (topic.VoiceMemo().empty())
+        return;
+    const TFloatRect r = topic.VoiceMemoRect();
+    if (FCulling && !FloatRectsOverlap(r, FVisibleRect))
+        return;
+    PaintImageSurface(ProgramPicture("voice_memo_icon_png"), {16, 16}, dimmed, r.Left, r.Top);
+}
+
+void TMindMapPainter::PaintDateLine(TMindMapNode& topic, bool dimmed) {
+    if (!topic.HasDate())
+        return;
+    const TFloatRect r = topic.DateRect();
+    if (FCulling && !FloatRectsOverlap(r, FVisibleRect))
+        return;
+    const double h = r.Height;
+    PaintImageSurface(ProgramPicture("ic8_48_calendar"), {h, h}, dimmed, r.Left, r.Top);
+    const TFloatRect text{r.Left + h + 4, r.Top, std::max(r.Width - h - 4, 0.0), h};
+    PaintCentredLine(*this, topic.DateText(), text, TopicTextColor(topic), dimmed);
+}
+
+void TMindMapPainter::PaintCollapseIndicator(TMindMapNode& topic, bool dimmed) {
+    const TFloatPoint centre = FSelection->Map().ExpandToolCentre(topic, false);
+    const TFloatRect r = Deflate(SquareAround(centre, 16), 2, 2);
+    if (FCulling && !FloatRectsOverlap(r, FVisibleRect))
+        return;
+    cairo_t* cr = FContext;
+    const double radius = r.Width / 2;
+    const TFloatPoint c = r.Center();
+    const TColor color = Dim(ConnectionColor(topic), dimmed);
+    cairo_new_path(cr);
+    cairo_arc(cr, c.X, c.Y, radius, 0, 2 * M_PI);
+    SetSourceColor(cr, FBackgroundColor);
+    cairo_fill_preserve(cr);
+    SetSourceColor(cr, color);
+    cairo_set_line_width(cr, 1);
+    cairo_stroke(cr);
+    cairo_move_to(cr, r.Left + 0.7 * radius, r.Top + 0.4 * radius);
+    cairo_line_to(cr, r.Left + 1.6 * radius, r.Top + radius);
+    cairo_line_to(cr, r.Left + 0.7 * radius, r.Top + 1.6 * radius);
+    cairo_close_path(cr);
+    cairo_stroke(cr);
+}
+
+void TMindMapPainter::PaintLayoutBadge(TMindMapNode& topic) {
+    const TFloatRect bounds = topic.GetBounds();
+    const double x = std::nearbyint(bounds.Right() - 16);
+    const double y = std::nearbyint(bounds.Bottom() - 3);
+    cairo_t* cr = FContext;
+    cairo_new_path(cr);
+    // a middle line with a quarter arc at each end running into a vertical stroke
+    cairo_move_to(cr, x, y);
+    cairo_arc_negative(cr, x, y + 5, 2, -M_PI / 2, M_PI);
+    cairo_move_to(cr, x, y + 3.5);
+    cairo_line_to(cr, x + 12, y + 3.5);
+    cairo_move_to(cr, x + 12, y + 7);
+    cairo_arc_negative(cr, x + 12, y + 2, 2, M_PI / 2, 0);
+    cairo_set_line_width(cr, 1.5);
+    if (FDarkBackground)
+        cairo_set_source_rgba(cr, 223 / 255.0, 223 / 255.0, 223 / 255.0, 0.8);
+    else
+        cairo_set_source_rgba(cr, 24 / 255.0, 24 / 255.0, 24 / 255.0, 0.8);
+    cairo_stroke(cr);
+}
+
+// ---------------------------------------------------------------------------------------------------------------
+// Text and image elements
+
+void TMindMapPainter::PaintElementsOf(TCompositeElement& element) {
+    for (int i = 0; i < element.ContainedCount(); ++i) {
+        TContainedElement* contained = element.ContainedAt(i);
+        if (auto* image = dynamic_cast<TMindMapImage*>(contained))
+            PaintImageElement(*image);
+        else if (auto* text = dynamic_cast<TMindMapText*>(contained))
+            PaintTextElement(*text);
+    }
+}
+
+void TMindMapPainter::PaintTextElement(TMindMapText& t) {
+    const TFloatRect bounds = t.GetBounds();
+    if (!FiniteRect(bounds) || (FCulling && !FloatRectsOverlap(bounds, FVisibleRect)))
+        return;
+    const bool dimmed = IsDimmed(t);
+    cairo_t* cr = FContext;
+    const TTextStyle& style = t.Style();
+    TColor fill = style.FillColor();
+    if (fill == clDefault)
+        fill = clNone;
+    bool callout = false;
+    if (style.Callout() != cstNone)
+        callout = PaintCallout(t, fill, dimmed);
+    if (!callout && fill != clNone) {
+        cairo_new_path(cr);
+        RoundRectPath(cr, bounds, 4);
+        SetSourceColor(cr, Dim(fill, dimmed));
+        cairo_fill(cr);
+    }
+    const bool blank = std::all_of(t.PlainText().begin(), t.PlainText().end(),
+                                   [](char c) { return static_cast<unsigned char>(c) <= 0x20; });
+    const bool selected = Interactive() && t.Selected();
+    if ((!callout && selected) || blank) {
+        cairo_new_path(cr);
+        RoundRectPath(cr, bounds, 4);
+        cairo_set_line_width(cr, FSelection->Map().HasMultiSelection() ? 3 : 1);
+        SetSourceColor(cr, Dim(selected ? kSelectedTextOutline : kEmptyTextOutline, dimmed));
+        cairo_stroke(cr);
+    }
+    if (blank)
+        return;
+    TColor color = style.TextColor();
+    if (color == clDefault || color == clNone)
+        color = clBlack;
+    TStyleManager& manager = StyleManager();
+    const TPangoMindNodeStyleData& font = manager.PaintingFont(manager.TextData(), style.FontDescriptor());
+    const TStyleAlignment alignment = style.Alignment() == salAuto ? salCenter : style.Alignment();
+    PaintText(t.PlainText(), t.TextRect(), dimmed, font, color, alignment);
+}
+
+bool TMindMapPainter::PaintCallout(TMindMapText& t, TColor fill, bool dimmed) {
+    const TFloatRect b = t.GetBounds();
+    const TCompositeElement& owner = t.Owner();
+    const auto* ownerTopic = dynamic_cast<const TMindMapNode*>(&owner);
+    TFloatPoint anchor = owner.GetPosition();
+    if (t.Nested())
+        anchor = {b.Left - 6, b.Top + b.Height / 4};
+    const int hx = anchor.X < b.Left ? 0 : anchor.X > b.Right() ? 2 : 1;
+    const int vy = anchor.Y < b.Top ? 0 : anchor.Y > b.Bottom() ? 2 : 1;
+    if (hx == 1 && vy == 1)
+        return false;
+    const TFloatPoint c = b.Center();
+    const auto sign = [](double v) { return v < 0 ? -1.0 : v > 0 ? 1.0 : 0.0; };
+    const TFloatPoint horizontalBase{c.X + sign(anchor.X - c.X) * b.Width / 6, vy == 0 ? b.Top : b.Bottom()};
+    const TFloatPoint verticalBase{hx == 0 ? b.Left : b.Right(), c.Y + sign(anchor.Y - c.Y) * b.Height / 6};
+    // 0 top, 1 right, 2 bottom, 3 left
+    int edge;
+    if (hx == 1)
+        edge = vy == 0 ? 0 : 2;
+    else if (vy == 1)
+        edge = hx == 0 ? 3 : 1;
+    else {
+        // a corner: the edge whose base point the anchor lies further beyond, relative to the box's size
+        const double outY = std::fabs(anchor.Y - horizontalBase.Y) / std::max(b.Height, 1.0);
+        const double outX = std::fabs(anchor.X - verticalBase.X) / std::max(b.Width, 1.0);
+        edge = outY >= outX ? (vy == 0 ? 0 : 2) : (hx == 0 ? 3 : 1);
+    }
+    const bool horizontalEdge = edge == 0 || edge == 2;
+    const TFloatPoint p = horizontalEdge ? horizontalBase : verticalBase;
+    const TFloatPoint n = horizontalEdge ? TFloatPoint{5, 0} : TFloatPoint{0, 5};
+
+    TFloatRect target = ownerTopic ? FloatRectInflate(ownerTopic->GetBounds(), 5, 5) : SquareAround(anchor, 10);
+    TFloatPoint tip = anchor;
+    const double distance = VectorLength(anchor - p);
+    if (distance > 20) {
+        const TFloatPoint step = p + (anchor - p) * (20 / distance);
+        if (FloatRectContains(target, step)) {
+            tip = step;
+        } else {
+            TRelationPath line;
+            line.SetStraight(p, anchor);
+            tip = line.EndBoundary(target).Point;
+        }
+    }
+    const TColor stroke = Dim(fill == clNone ? kSelectedTextOutline : Darken(fill), dimmed);
+    const double width = Interactive() && t.Selected() ? 2.5 : 1;
+    cairo_t* cr = FContext;
+    cairo_new_path(cr);
+    if (t.Style().Callout() == cstTapered) {
+        // the box with corners rounded by quadratic curves of radius 5, the wedge on the chosen edge
+        const double r = std::min({5.0, b.Width / 2, b.Height / 2});
+        const TFloatPoint corners[] = {
+            {b.Left, b.Top}, {b.Right(), b.Top}, {b.Right(), b.Bottom()}, {b.Left, b.Bottom()}};
+        const auto quad = [cr](TFloatPoint from, TFloatPoint control, TFloatPoint to) {
+            cairo_curve_to(cr, from.X + 2.0 / 3 * (control.X - from.X), from.Y + 2.0 / 3 * (control.Y - from.Y),
+                           to.X + 2.0 / 3 * (control.X - to.X), to.Y + 2.0 / 3 * (control.Y - to.Y), to.X, to.Y);
+        };
+        cairo_move_to(cr, b.Left + r, b.Top);
+        for (int e = 0; e < 4; ++e) {
+            const TFloatPoint corner = corners[(e + 1) % 4];
+            const TFloatPoint direction = e == 0   ? TFloatPoint{1, 0}
+                                          : e == 1 ? TFloatPoint{0, 1}
+                                          : e == 2 ? TFloatPoint{-1, 0}
+                                                   : TFloatPoint{0, -1};
+            if (e == edge) {
+                // along the edge's direction: the near side of the wedge first
+                const TFloatPoint along = direction * 5;
+                const TFloatPoint first = (along.X * n.X + along.Y * n.Y) > 0 ? p - n : p + n;
+                const TFloatPoint second = (along.X * n.X + along.Y * n.Y) > 0 ? p + n : p - n;
+                cairo_line_to(cr, first.X, first.Y);
+                cairo_line_to(cr, tip.X, tip.Y);
+                cairo_line_to(cr, second.X, second.Y);
+            }
+            const TFloatPoint before = corner - direction * r;
+            cairo_line_to(cr, before.X, before.Y);
+            const TFloatPoint nextDirection = e == 0   ? TFloatPoint{0, 1}
+                                              : e == 1 ? TFloatPoint{-1, 0}
+                                              : e == 2 ? TFloatPoint{0, -1}
+                                                       : TFloatPoint{1, 0};
+            quad(before, corner, corner + nextDirection * r);
+        }
+        cairo_close_path(cr);
+        if (fill != clNone) {
+            SetSourceColor(cr, Dim(fill, dimmed));
+            cairo_fill_preserve(cr);
+        }
+        SetSourceColor(cr, stroke);
+        cairo_set_line_width(cr, width);
+        cairo_stroke(cr);
+        return true;
+    }
+    cairo_move_to(cr, p.X, p.Y);
+    cairo_line_to(cr, tip.X, tip.Y);
+    cairo_set_line_cap(cr, CAIRO_LINE_CAP_ROUND);
+    SetSourceColor(cr, stroke);
+    cairo_set_line_width(cr, width);
+    cairo_stroke(cr);
+    cairo_set_line_cap(cr, CAIRO_LINE_CAP_BUTT);
+    if (fill != clNone) {
+        RoundRectPath(cr, b, 4);
+        SetSourceColor(cr, Dim(fill, dimmed));
+        cairo_fill(cr);
+    }
+    if (Interactive() && t.Selected()) {
+        RoundRectPath(cr, b, 4);
+        SetSourceColor(cr, stroke);
+        cairo_stroke(cr);
+    }
+    return true;
+}
+
+void TMindMapPainter::PaintImageElement(TMindMapImage& image) {
+    const TFloatRect b = image.GetBounds();
+    if (!FiniteRect(b) || (FCulling && !FloatRectsOverlap(b, FVisibleRect)))
+        return;
+    const bool dimmed = IsDimmed(image);
+    cairo_t* cr = FContext;
+    const TPicture& picture = image.Surface();
+    if (!picture || picture.Width() < 1) {
+        cairo_new_path(cr);
+        cairo_rectangle(cr, b.Left, b.Top, b.Width, b.Height);
+        FillStroke(cr, clWhite, kImageOutline, 1);
+        const TFloatPoint c = b.Center();
+        const double d = b.Width / 4;
+        cairo_move_to(cr, c.X - d, c.Y - d);
+        cairo_line_to(cr, c.X + d, c.Y + d);
+        cairo_move_to(cr, c.X + d, c.Y - d);
+        cairo_line_to(cr, c.X - d, c.Y + d);
+        SetSourceColor(cr, RGBColor(255, 0, 0));
+        cairo_set_line_width(cr, 3);
+        cairo_stroke(cr);
+    } else {
+        const double k = image.Scale() * 0.5333333333333333;
+        const TFloatPoint offset = image.ClipOffset();
+        cairo_save(cr);
+        cairo_new_path(cr);
+        AppendImageClip(cr, image.Clip(), b);
+        cairo_clip(cr);
+        cairo_translate(cr, b.Left - offset.X, b.Top - offset.Y);
+        if (k > 0 && std::isfinite(k))
+            cairo_scale(cr, k, k);
+        cairo_set_source_surface(cr, picture.Surface(), 0, 0);
+        cairo_pattern_set_filter(cairo_get_source(cr), ImageFilter());
+        if (dimmed)
+            cairo_paint_with_alpha(cr, 0.25);
+        else
+            cairo_paint(cr);
+        cairo_restore(cr);
+    }
+    if (Interactive() && image.Selected()) {
+        const bool several = FSelection->Map().HasMultiSelection();
+        const double grow = several ? 1 : 3;
+        cairo_new_path(cr);
+        RoundRectPath(cr, FloatRectInflate(b, grow, grow), 4);
+        cairo_set_line_width(cr, several ? 3 : 1);
+        SetSourceColor(cr, kImageOutline);
+        cairo_stroke(cr);
     }
 }

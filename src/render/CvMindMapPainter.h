@@ -19,6 +19,10 @@ class TMindMapElement;
 class TMindMapNode;
 class TMindMapRelation;
 class TCrossLink;
+class TCompositeElement;
+class TMindMapImage;
+class TMindMapText;
+struct TMapHull;
 class TPangoMindNodeStyleData;
 class TMindMapPainter;
 
@@ -123,6 +127,30 @@ public:
                    TColor color, TStyleAlignment alignment);
 
     void PaintTopic(TMindMapNode& topic, bool dropTargetPass);
+
+    // Enclosing shapes, drawn before connections and topics.
+    void PaintHulls();
+    void PaintGroupBorders();
+    void PaintSmoothHull(const TMapHull& hull, bool dimmed);
+    void PaintCloudHull(const TMapHull& hull, bool dimmed);
+    void PaintSimpleHull(const TMapHull& hull, bool dimmed);
+
+    // Topic decorations.
+    void PaintCheckBox(TMindMapNode& topic, bool dimmed);
+    void PaintProgress(TMindMapNode& topic, bool dimmed);
+    void PaintAutoNumberInside(TMindMapNode& topic, bool dimmed);
+    void PaintAutoNumberBelow(TMindMapNode& topic, bool dimmed, double strokeWidth);
+    void PaintLinkIcon(TMindMapNode& topic, bool dimmed);
+    void PaintVoiceMemo(TMindMapNode& topic, bool dimmed);
+    void PaintDateLine(TMindMapNode& topic, bool dimmed);
+    void PaintCollapseIndicator(TMindMapNode& topic, bool dimmed);
+    void PaintLayoutBadge(TMindMapNode& topic);
+
+    // Text and image elements of a topic or relation.
+    void PaintElementsOf(TCompositeElement& element);
+    void PaintTextElement(TMindMapText& text);
+    bool PaintCallout(TMindMapText& text, TColor fill, bool dimmed);
+    void PaintImageElement(TMindMapImage& image);
     void PaintRelation(TMindMapRelation& relation);
     void PaintConnectionsOf(TMindMapNode& topic);
     void PaintHiddenMarker(const TMindMapNode& topic, bool dimmed);
@@ -133,6 +161,8 @@ private:
     void PaintTopicImage(TMindMapNode& topic, bool dimmed);
     void PaintTopicIcon(TMindMapNode& topic, bool dimmed);
     void PaintTopicText(TMindMapNode& topic, bool dimmed);
+    // The check-box colour and whether the plain grey variant is drawn.
+    TColor CheckboxColor(const TMindMapNode& topic, bool& plain) const;
 
     cairo_t* FContext; // not owned
     TPaintMatrix FMatrix;
