@@ -1,11 +1,14 @@
 #include "layout/NestedNodeLayouters.h"
 
+#include "layout/NestedColumnLayouters.h"
+#include "layout/NestedListLayouters.h"
+#include "layout/NestedMatrixLayouters.h"
 #include "model/CVMindMaps.h"
 #include "render/RelationPathBuilders.h"
 #include "styling/CVStyleManager.h"
 
 #include <algorithm>
-#include <array>
+#include <cmath>
 #include <cstddef>
 #include <vector>
 
@@ -17,28 +20,25 @@ constexpr int kMaxRegionNesting = 200;
 constexpr TFloatPoint kHiddenBranchSize{32, 16};
 constexpr double kImportSpacing = 60;
 
-std::array<TSubLayouterFactory, kLayoutModeCount>& Factories() {
-    static std::array<TSubLayouterFactory, kLayoutModeCount> factories{};
-    return factories;
-}
-
 bool HeadsOwnRegion(const TMindMapNode& topic) {
     const TNestedLayoutMode mode = topic.LayoutMode();
     return mode != nlmParent && mode != nlmFree;
 }
 
-double TopicBorderWidth(const TMindMapNode& topic) {
+double BorderWidthOf(const TMindMapNode& topic) {
     return topic.Style().EffectiveBorderWidth(StyleManager().TopicDataForLevel(topic.Level()).BorderWidth());
 }
 
-// The head's branch as the connection builders see it: every topic down to collapsed and hidden topics and to the
-// heads of nested regions, whose own layouts connect their children.
-void BuildBranchConnections(TMindMapNode& head, TConnectionStyle style) {
+// The head's branch as the connection builders see it: every topic down to collapsed and hidden topics and, unless
+// the branch is flattened, to the heads of nested regions, whose own layouts connect their children and decide
+// where those connections start.
+void BuildBranchConnections(TMindMapNode& head, TConnectionStyle style, bool flatten) {
+    const auto nestedHead = [flatten](const TMindMapNode& topic) { return !flatten && HeadsOwnRegion(topic); };
     std::vector<TMindMapNode*> topics{&head};
     std::vector<std::ptrdiff_t> parents{-1};
     for (std::size_t i = 0; i < topics.size(); ++i) {
         const TMindMapNode* topic = topics[i];
-        if (!topic->IsVisible() || topic->Collapsed() || (i > 0 && topic->LayoutMode() > nlmFree))
+        if (!topic->IsVisible() || topic->Collapsed() || (i > 0 && nestedHead(*topic)))
             continue;
         for (TMindMapNode* child : topic->Children()) {
             topics.push_back(child);
@@ -51,8 +51,8 @@ void BuildBranchConnections(TMindMapNode& head, TConnectionStyle style) {
         TConnectionTopic& record = records[i];
         record.Bounds = topic.GetBounds();
         record.BorderStyle = topic.Style().BorderStyle();
-        record.BorderWidth = TopicBorderWidth(topic);
-        record.LayoutMode = topic.LayoutMode();
+        record.BorderWidth = BorderWidthOf(topic);
+        record.LayoutMode = i > 0 && nestedHead(topic) ? topic.LayoutMode() : nlmParent;
         record.Collapsed = topic.Collapsed();
         record.HasVisibleChildren = std::any_of(topic.Children().begin(), topic.Children().end(),
                                                 [](const TMindMapNode* child) { return child->IsVisible(); });
@@ -83,7 +83,8 @@ void BuildBranchConnections(TMindMapNode& head, TConnectionStyle style) {
         TMindMapNode& topic = *topics[i];
         topic.ParentRelation().Path() = records[i].Path;
         topic.ParentRelation().SetHasHandle(records[i].HasHandle);
-        topic.ChildConnectionStart = records[i].ChildConnectionStart;
+        if (!nestedHead(topic))
+            topic.ChildConnectionStart = records[i].ChildConnectionStart;
     }
 }
 
@@ -101,11 +102,6 @@ TFloatRect BranchRect(const TMindMapNode& topic) {
             topic.BranchSize.Y};
 }
 
-void RegisterSubLayouter(TNestedLayoutMode mode, TSubLayouterFactory factory) {
-    if (mode > nlmFree && static_cast<int>(mode) < kLayoutModeCount)
-        Factories()[mode] = factory;
-}
-
 // TSubLayouter
 
 TSubLayouter::TSubLayouter(TNestedNodeLayouter& owner, TMindMapNode& head)
@@ -121,6 +117,45 @@ bool TSubLayouter::BaselineConnections() const {
     return FOwner->BaselineConnections();
 }
 
+TSubLayouter::TTopicBox TSubLayouter::TopicBox(const TMindMapNode& topic) const {
+    const TFloatPoint centre = topic.GetPosition();
+    TFloatRect box = topic.GetBounds();
+    for (int i = 0; i < topic.ContainedCount(); ++i)
+        box = FloatRectUnion(box, topic.ContainedAt(i)->GetBounds());
+    if (IsUnderlined(topic)) {
+        const double width = topic.ParentRelation().Path().Width;
+        if (std::isfinite(width) && width > 0)
+            box.Height += width;
+    }
+    return {{box.Width, box.Height}, box.Center() - centre};
+}
+
+bool TSubLayouter::IsUnderlined(const TMindMapNode& topic) const {
+    return BaselineConnections() && topic.Parent() && topic.Style().BorderStyle() == sbsNone;
+}
+
+bool TSubLayouter::HeadsOtherRegion(const TMindMapNode& child) const {
+    const TNestedLayoutMode mode = child.LayoutMode();
+    return mode != nlmParent && mode != FMode;
+}
+
+double TSubLayouter::TopicConnectionInset(const TMindMapNode& topic) {
+    return ConnectionInset(topic.GetBounds(), topic.Style().BorderStyle(), TopicBorderWidth(topic));
+}
+
+double TSubLayouter::TopicBorderWidth(const TMindMapNode& topic) {
+    return BorderWidthOf(topic);
+}
+
+bool TSubLayouter::HasVisibleChildren(const TMindMapNode& topic) {
+    return !topic.Collapsed() && std::any_of(topic.Children().begin(), topic.Children().end(),
+                                             [](const TMindMapNode* child) { return child->IsVisible(); });
+}
+
+double TSubLayouter::HullAllowance(const TMindMapNode& topic) {
+    return topic.Hull() ? 10 : 0;
+}
+
 // TNestedNodeLayouter
 
 TNestedNodeLayouter::TNestedNodeLayouter(TMindMap& map)
@@ -132,11 +167,38 @@ TSubLayouter* TNestedNodeLayouter::SubLayouterFor(TMindMapNode& head) {
     if (const auto it = FLayouters.find(&head); it != FLayouters.end())
         return it->second.get();
     std::unique_ptr<TSubLayouter> layouter;
-    const TNestedLayoutMode mode = head.LayoutMode();
-    if (mode == nlmParent || mode == nlmFree || FRegionDepth > kMaxRegionNesting)
+    switch (head.LayoutMode()) {
+    case nlmParent:
+    case nlmFree:
         layouter = std::make_unique<TNestedFreeFormLayouter>(*this, head);
-    else if (static_cast<int>(mode) < kLayoutModeCount && Factories()[mode])
-        layouter = Factories()[mode](*this, head);
+        break;
+    case nlmStrictHorizontal:
+        layouter = std::make_unique<TNestedHorizontalLayouter>(*this, head);
+        break;
+    case nlmStrictVertical:
+        layouter = std::make_unique<TNestedVerticalLayouter>(*this, head);
+        break;
+    case nlmList:
+        layouter = std::make_unique<TNestedListLayouter>(*this, head);
+        break;
+    case nlmTopDown:
+        layouter = std::make_unique<TNestedTopDownLayouter>(*this, head);
+        break;
+    case nlmHLinear:
+        layouter = std::make_unique<TNestedLinearLayouter>(*this, head);
+        break;
+    case nlmRadial:
+        layouter = std::make_unique<TNestedRadialLayouter>(*this, head);
+        break;
+    case nlmMatrix:
+        layouter = std::make_unique<TNestedMatrixLayouter>(*this, head);
+        break;
+    default:
+        break; // a mode this program does not know: the region stays as it is
+    }
+    // every level of nesting costs stack; beyond the limit the region and all inside it are placed free-form
+    if (layouter && FRegionDepth > kMaxRegionNesting)
+        layouter = std::make_unique<TNestedFreeFormLayouter>(*this, head, true);
     TSubLayouter* result = layouter.get();
     FLayouters.emplace(&head, std::move(layouter));
     return result;
@@ -144,22 +206,42 @@ TSubLayouter* TNestedNodeLayouter::SubLayouterFor(TMindMapNode& head) {
 
 void TNestedNodeLayouter::MeasureRegion(TMindMapNode& head, int depth) {
     ++FRegionDepth;
+    FActiveHeads.push_back(&head);
     if (TSubLayouter* layouter = SubLayouterFor(head)) {
         layouter->Measure(head, depth);
     } else {
         head.BranchSize = head.IsVisible() ? head.Size() : kHiddenBranchSize;
         head.BranchOrigin = head.BranchSize * 0.5;
     }
+    FActiveHeads.pop_back();
     --FRegionDepth;
 }
 
 void TNestedNodeLayouter::PlaceRegion(TMindMapNode& head, bool positionedByParent, int depth, TFloatPoint anchor) {
     ++FRegionDepth;
+    FActiveHeads.push_back(&head);
     if (TSubLayouter* layouter = SubLayouterFor(head))
         layouter->Place(head, positionedByParent, depth, anchor);
     else if (positionedByParent)
         head.MoveSubtree(anchor - head.BranchSize * 0.5 + head.BranchOrigin - head.GetPosition());
+    FActiveHeads.pop_back();
     --FRegionDepth;
+}
+
+TNestedLayoutMode TNestedNodeLayouter::EnclosingMode(const TMindMapNode& head) const {
+    const TMindMapNode* enclosing = nullptr;
+    if (!FActiveHeads.empty() && FActiveHeads.back() == &head) {
+        if (FActiveHeads.size() > 1)
+            enclosing = FActiveHeads[FActiveHeads.size() - 2];
+    } else {
+        // a sub-layouter driven from outside a pass: the nearest ancestor with a mode of its own
+        for (const TMindMapNode* t = head.Parent(); t && !enclosing; t = t->Parent())
+            if (t->LayoutMode() != nlmParent)
+                enclosing = t;
+    }
+    if (!enclosing || enclosing->LayoutMode() == nlmParent)
+        return nlmFree;
+    return enclosing->LayoutMode();
 }
 
 void TNestedNodeLayouter::Run() {
@@ -169,12 +251,21 @@ void TNestedNodeLayouter::Run() {
         TSubLayouter* layouter = SubLayouterFor(*theme);
         if (!layouter)
             continue;
+        FActiveHeads.assign(1, theme);
         layouter->Measure(*theme, 0);
         layouter->Place(*theme, false, 0, {0, 0});
+        FActiveHeads.clear();
     }
 }
 
 // TNestedFreeFormLayouter
+
+TNestedFreeFormLayouter::TNestedFreeFormLayouter(TNestedNodeLayouter& owner, TMindMapNode& head, bool flatten)
+    : TSubLayouter(owner, head), FFlatten(flatten) {}
+
+bool TNestedFreeFormLayouter::HeadsRegion(const TMindMapNode& child) const {
+    return !FFlatten && HeadsOwnRegion(child);
+}
 
 void TNestedFreeFormLayouter::Measure(TMindMapNode& topic, int depth) {
     // children before their parent, without recursion: a free branch can be a chain of many thousand topics
@@ -197,9 +288,11 @@ void TNestedFreeFormLayouter::Measure(TMindMapNode& topic, int depth) {
         if (open && !item.ChildrenMeasured && !t.Children().empty()) {
             stack.push_back({&t, item.Depth, true});
             for (TMindMapNode* child : t.Children()) {
-                if (HeadsOwnRegion(*child))
+                if (HeadsRegion(*child)) {
+                    // placed free, without a side: the nested region measures for that
+                    child->SideFlags = 0;
                     Owner().MeasureRegion(*child, item.Depth + 1);
-                else
+                } else
                     stack.push_back({child, item.Depth + 1, false});
             }
             continue;
@@ -225,7 +318,7 @@ void TNestedFreeFormLayouter::Place(TMindMapNode& topic, bool positionedByParent
             continue;
         for (TMindMapNode* child : t->Children()) {
             child->SideFlags = 0;
-            if (HeadsOwnRegion(*child))
+            if (HeadsRegion(*child))
                 Owner().PlaceRegion(*child, false, d + 1, child->GetPosition());
             else
                 stack.emplace_back(child, d + 1);
@@ -246,7 +339,7 @@ void TNestedFreeFormLayouter::Finish(TMindMapNode& head) {
         head.ChildConnectionStart = {leftOfParent ? centre.X - size.X / 2 : centre.X + size.X / 2,
                                      centre.Y + size.Y / 2 + head.ParentRelation().Path().Width / 2};
     }
-    BuildBranchConnections(head, Owner().Map().MapStyle().ConnectionStyle());
+    BuildBranchConnections(head, Owner().Map().MapStyle().ConnectionStyle(), FFlatten);
 }
 
 // The pass
@@ -331,7 +424,7 @@ void RouteCrossLinks(TMindMap& map) {
         TCrossLinkEnd result;
         result.Bounds = topic.GetBounds();
         result.BorderStyle = topic.Style().BorderStyle();
-        result.BorderWidth = TopicBorderWidth(topic);
+        result.BorderWidth = BorderWidthOf(topic);
         result.ParentPath = topic.Parent() ? &topic.ParentRelation().Path() : nullptr;
         return result;
     };

@@ -10,6 +10,7 @@
 
 #include <memory>
 #include <unordered_map>
+#include <vector>
 
 class TMindMap;
 class TMindMapNode;
@@ -42,6 +43,25 @@ public:
     TNestedNodeLayouter& Owner() const { return *FOwner; }
     bool BaselineConnections() const;
 
+protected:
+    // The box a rule reserves for a topic: its bounds with its contained elements, taller by the width of its
+    // parent connection when that connection underlines it. Offset is the box centre minus the topic's centre.
+    struct TTopicBox {
+        TFloatPoint Size;
+        TFloatPoint Offset;
+    };
+    TTopicBox TopicBox(const TMindMapNode& topic) const;
+    // The map uses baseline connections and the topic, which has a parent, has no border: its text is underlined.
+    bool IsUnderlined(const TMindMapNode& topic) const;
+    // A child with a mode of its own other than this region's: its own sub-layouter lays it out.
+    bool HeadsOtherRegion(const TMindMapNode& child) const;
+    // How far connections end inside the topic's outline.
+    static double TopicConnectionInset(const TMindMapNode& topic);
+    static double TopicBorderWidth(const TMindMapNode& topic);
+    static bool HasVisibleChildren(const TMindMapNode& topic);
+    // 10 for a topic that draws a hull around its branch.
+    static double HullAllowance(const TMindMapNode& topic);
+
 private:
     TNestedNodeLayouter* FOwner; // not owned
     TMindMapNode* FHead;         // not owned
@@ -49,10 +69,6 @@ private:
     TLayoutDirection FDirection;
     TLayoutFlow FFlow;
 };
-
-// Nested layouts register the sub-layouter of their mode once, before the first pass.
-using TSubLayouterFactory = std::unique_ptr<TSubLayouter> (*)(TNestedNodeLayouter& owner, TMindMapNode& head);
-void RegisterSubLayouter(TNestedLayoutMode mode, TSubLayouterFactory factory);
 
 // One layout pass over a map.
 class TNestedNodeLayouter {
@@ -67,12 +83,16 @@ public:
     bool BaselineConnections() const { return FBaselineConnections; }
 
     // The sub-layouter of the region the topic heads, made once per pass: free-form for modes 0 and 1, null for a
-    // mode that has none.
+    // mode that has none. Regions nested deeper than a fixed limit are laid out free-form, together with every
+    // region inside them.
     TSubLayouter* SubLayouterFor(TMindMapNode& head);
     // A child that heads its own region, measured and placed by that region's sub-layouter. A region without one
     // is left as it is (its stored positions, its own size as branch box).
     void MeasureRegion(TMindMapNode& head, int depth);
     void PlaceRegion(TMindMapNode& head, bool positionedByParent, int depth, TFloatPoint anchor);
+
+    // The mode of the region that encloses the one the head heads: "free" for a central theme.
+    TNestedLayoutMode EnclosingMode(const TMindMapNode& head) const;
 
     // Measures and places every central theme.
     void Run();
@@ -80,6 +100,8 @@ public:
 private:
     TMindMap* FMap; // not owned
     std::unordered_map<const TMindMapNode*, std::unique_ptr<TSubLayouter>> FLayouters;
+    // the heads of the regions being laid out, outermost first
+    std::vector<const TMindMapNode*> FActiveHeads; // not owned
     int FRegionDepth = 0;
     bool FBaselineConnections = false;
 };
@@ -87,12 +109,18 @@ private:
 // Free placement: topics keep their positions; the branch box unites the topic with its children's branch boxes.
 class TNestedFreeFormLayouter : public TSubLayouter {
 public:
-    using TSubLayouter::TSubLayouter;
+    // flatten: the topics of nested regions are laid out free-form too (regions nested too deeply).
+    TNestedFreeFormLayouter(TNestedNodeLayouter& owner, TMindMapNode& head, bool flatten = false);
 
     void Measure(TMindMapNode& topic, int depth) override;
     void Place(TMindMapNode& topic, bool positionedByParent, int depth, TFloatPoint anchor) override;
     // Sets the head's connection start and builds the parent connections of its branch.
     void Finish(TMindMapNode& head) override;
+
+private:
+    bool HeadsRegion(const TMindMapNode& child) const;
+
+    bool FFlatten;
 };
 
 // The whole layout pass of a map: sizes from content, then every region. While elements are being moved
