@@ -621,6 +621,8 @@ void TMindMapPainter::PaintTopic(TMindMapNode& topic, bool dropTargetPass) {
 
     TTopicShapeHooks hooks;
     topic.NumberBoxRect = {};
+    if (topic.LayoutMode() == nlmMatrix)
+        hooks.PaintMatrixFrame = [&] { PaintMatrixFrame(topic); };
     if (map.AutoNumbering() == anBelow && !topic.NumberLabel().empty())
         hooks.PaintNumberBelow = [&](double strokeWidth) { PaintAutoNumberBelow(topic, dimmed, strokeWidth); };
     if (!PaintTopicShape(FContext, shape, state, hooks) || dropTargetPass || !topic.IsVisible())
@@ -1533,4 +1535,65 @@ void TMindMapPainter::PaintImageElement(TMindMapImage& image) {
         SetSourceColor(cr, kImageOutline);
         cairo_stroke(cr);
     }
+}
+
+void TMindMapPainter::PaintMatrixFrame(TMindMapNode& topic) {
+    // the table is the head's branch box; the frame sits 10 inside its margins
+    const TFloatRect frame = Deflate(BranchRect(topic), 10, 10);
+    if (!FiniteRect(frame) || (FCulling && !FloatRectsOverlap(FloatRectInflate(frame, 6, 6), FVisibleRect)))
+        return;
+    const bool dimmed = FSearchDim || FFocusDim;
+    const TColor stroke = Dim(TopicStrokeColor(topic), dimmed);
+    cairo_t* cr = FContext;
+    cairo_new_path(cr);
+    RoundRectPath(cr, FloatRectInflate(frame, 6, 6), 6);
+    SetSourceColor(cr, stroke);
+    cairo_set_line_width(cr, 1);
+    cairo_stroke(cr);
+    if (!topic.IsVisible() || topic.Collapsed() || topic.Children().empty() || (FFlags & pfPanning) != 0)
+        return;
+    // every cell of the region: a topic's cell is its stretched box
+    std::vector<TMindMapNode*> cells;
+    std::vector<TMindMapNode*> stack(topic.Children().rbegin(), topic.Children().rend());
+    while (!stack.empty()) {
+        TMindMapNode* cell = stack.back();
+        stack.pop_back();
+        cells.push_back(cell);
+        if (cell->IsVisible() && !cell->Collapsed())
+            stack.insert(stack.end(), cell->Children().rbegin(), cell->Children().rend());
+    }
+    const bool hasRows = std::any_of(topic.Children().begin(), topic.Children().end(),
+                                     [](const TMindMapNode* child) { return !child->Children().empty(); });
+    if (hasRows) {
+        for (TMindMapNode* cell : cells) {
+            const TColor fill = StyleOrPalette(cell->Style().FillColor(), cell->ResolvedFill);
+            if (cell->Style().BorderStyle() != sbsNone || !IsPaintable(fill) || !cell->IsVisible())
+                continue;
+            const TFloatRect r = cell->GetBounds();
+            cairo_rectangle(cr, r.Left, r.Top, r.Width, r.Height);
+            SetSourceColor(cr, Dim(fill, dimmed));
+            cairo_fill(cr);
+        }
+        // the grid: the touching cells' outlines, clipped to the frame
+        cairo_save(cr);
+        cairo_rectangle(cr, frame.Left, frame.Top, frame.Width, frame.Height);
+        cairo_clip(cr);
+        for (TMindMapNode* cell : cells) {
+            if (!cell->IsVisible())
+                continue;
+            const TFloatRect r = cell->GetBounds();
+            cairo_rectangle(cr, r.Left, r.Top, r.Width, r.Height);
+        }
+        SetSourceColor(cr, stroke);
+        cairo_set_line_width(cr, 1);
+        cairo_stroke(cr);
+        cairo_restore(cr);
+    }
+    // the header line above the first row
+    const double y = topic.Children().front()->GetBounds().Top;
+    cairo_move_to(cr, frame.Left, y);
+    cairo_line_to(cr, frame.Right(), y);
+    SetSourceColor(cr, stroke);
+    cairo_set_line_width(cr, 1);
+    cairo_stroke(cr);
 }

@@ -145,6 +145,8 @@ public:
     void PaintDateLine(TMindMapNode& topic, bool dimmed);
     void PaintCollapseIndicator(TMindMapNode& topic, bool dimmed);
     void PaintLayoutBadge(TMindMapNode& topic);
+    // The frame and grid of a matrix region, drawn just before its head's outline.
+    void PaintMatrixFrame(TMindMapNode& topic);
 
     // Text and image elements of a topic or relation.
     void PaintElementsOf(TCompositeElement& element);

@@ -3,6 +3,7 @@
 #include "render/CvMindMapPainter.h"
 
 #include "TestSupport.h"
+#include "layout/NestedNodeLayouters.h"
 #include "render/MapImageExports.h"
 #include "styling/CVStyleManager.h"
 
@@ -88,6 +89,20 @@ TEST_F(DecoratedMap, EveryDecorationBorderAndElement) {
         group->Style().SetBorderWidth(1.5);
         group->Style().SetStrokeColor(RGBColor(90, 90, 160));
         group->Style().SetFillColor(i % 2 ? RGBColor(235, 235, 250) : clNone);
+    }
+    // a matrix: two rows with two cells each, one cell filled and borderless
+    TMindMapNode* matrix = Add(theme, {380, 330}, "matrix");
+    SetLayoutMode(*matrix, nlmMatrix);
+    for (int row = 0; row < 2; ++row) {
+        TMindMapNode* head = Add(matrix, {0, 0}, "row " + std::to_string(row + 1));
+        for (int cell = 0; cell < 2; ++cell) {
+            TMindMapNode* item = Add(head, {0, 0}, "cell " + std::to_string(row + 1) + "." + std::to_string(cell + 1));
+            if (row == 1 && cell == 0) {
+                item->Style().SetBorderStyle(sbsNone);
+                item->Style().SetFillColor(RGBColor(255, 230, 200));
+                item->Style().SetOverride(nsoBorderStyle | nsoFillColor, true);
+            }
+        }
     }
     T.Map.SetStyleSheet(StyleManager().DefaultSheet());
     Refresh();
