@@ -1,44 +1,119 @@
 #include "app/CommandLine.h"
 
-#include "formats/CvmxArchivers.h"
-#include "formats/NonNativeFilers.h"
+#include "formats/CvmxWriters.h"
+#include "formats/Providers.h"
+#include "formats/ViewerProviders.h"
 #include "model/CVMindMaps.h"
 #include "platform/CVStrings.h"
 #include "platform/Files.h"
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <exception>
+#include <filesystem>
+#include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace {
 
 constexpr const char* kUsage = "Usage: corvella-viewer [OPTION] [FILE]\n"
-                               "View mind maps (.cvmx).\n"
+                               "View mind maps (.cvmx) and outlines (.opml, .mm, .txt).\n"
                                "\n"
-                               "  --outline FILE   print the topics of FILE as a TAB-indented outline\n"
-                               "  --help           show this help and exit\n"
-                               "  --version        show the version and exit\n";
+                               "  --outline FILE          print the topics of FILE as a TAB-indented outline\n"
+                               "  --export-cvmx OUT FILE  write FILE as a native .cvmx archive to OUT\n"
+                               "  --help                  show this help and exit\n"
+                               "  --version               show the version and exit\n";
 
-bool HasExtension(const std::string& path, std::string_view extension) {
-    const std::string name = ExtractFileName(path);
-    return name.size() > extension.size() && SameText(name.substr(name.size() - extension.size()), extension);
-}
-
-int PrintOutline(const std::string& path) {
-    try {
-        if (!HasExtension(path, ".cvmx"))
-            throw ECVException("Cannot open unsupported file type");
-        const TNativeDocumentFile file = ReadNativeDocumentFile(path, false);
-        TMindMap map;
-        map.LoadFromText(file.DocumentText, path, true, 0);
-        if (map.ReadAborted())
+// A document opened as the viewer opens it: the provider's storage loads the file (unpacking an archive or
+// importing an outline) and the map reads the native text it hands out.
+class TOpenedDocument {
+public:
+    explicit TOpenedDocument(const std::string& path) : FPath(path) {
+        TViewerProvider& provider = ViewerProvider();
+        if (!provider.Exists(path)) {
+            // a folder is named by the storage's own message; anything else that is not there is missing
+            std::error_code ignored;
+            if (!std::filesystem::is_directory(path, ignored))
+                throw ECVException(Format("Cannot open %s: %s", ExtractFileName(path).c_str(), std::strerror(ENOENT)));
+        }
+        FStorage = provider.CreateStorage(path);
+        FStorage->Load();
+        FMap.SetImageStore(&FStorage->GetImageStore());
+        FMap.LoadFromText(FStorage->GetDocumentText(), path, true, dkCvmx);
+        if (FMap.ReadAborted())
             std::fprintf(stderr, "corvella-viewer: %s holds no mind map that this program can read\n",
                          ExtractFileName(path).c_str());
-        TPlainTextExporter exporter(map);
-        const std::string text = exporter.Write(false);
-        std::fwrite(text.data(), 1, text.size(), stdout);
-        return std::fflush(stdout) == 0 ? 0 : 1;
+    }
+    ~TOpenedDocument() { FMap.SetImageStore(nullptr); }
+    TOpenedDocument(const TOpenedDocument&) = delete;
+    TOpenedDocument& operator=(const TOpenedDocument&) = delete;
+
+    TMindMap& Map() { return FMap; }
+    TViewerMindMapStorage& Storage() { return static_cast<TViewerMindMapStorage&>(*FStorage); }
+
+private:
+    std::string FPath;
+    std::unique_ptr<TMindMapStorage> FStorage; // owned; declared before the map, which draws from its pictures
+    TMindMap FMap;
+};
+
+int WriteStdout(const std::string& text) {
+    std::fwrite(text.data(), 1, text.size(), stdout);
+    return std::fflush(stdout) == 0 ? 0 : 1;
+}
+
+int PrintOutline(const std::vector<std::string>& arguments) {
+    TOpenedDocument document(arguments[0]);
+    return WriteStdout(SaveToText(document.Map(), dkText, false));
+}
+
+// The archive pictures the document was opened with, as they were stored.
+std::vector<TArchiveImage> DocumentPictures(TOpenedDocument& document) {
+    TViewerMindMapStorage& storage = document.Storage();
+    if (!storage.IsArchive())
+        return {};
+    std::vector<TArchiveImage> pictures = ReadNativeDocumentFile(storage.Path(), true).Images;
+    // only the pictures that were usable when the document was opened
+    std::erase_if(pictures, [&](const TArchiveImage& picture) {
+        std::size_t index = 0;
+        return !storage.GetImageStore().Find(picture.Key, index);
+    });
+    return pictures;
+}
+
+int ExportCvmx(const std::vector<std::string>& arguments) {
+    const std::string& destination = arguments[0];
+    TOpenedDocument document(arguments[1]);
+    const std::string text = SaveToText(document.Map(), dkCvmx, false);
+    WriteNativeArchive(destination, text, DocumentPictures(document));
+    return 0;
+}
+
+struct TCommand {
+    std::string_view Option;
+    std::size_t ArgumentCount;
+    const char* ArgumentError; // printed when the count does not match
+    int (*Run)(const std::vector<std::string>& arguments);
+};
+
+// Every headless option: its name, the number of arguments it takes, and what it runs.
+const TCommand kCommands[] = {
+    {"--outline", 1, "--outline takes one file", &PrintOutline},
+    {"--export-cvmx", 2, "--export-cvmx takes an output file and a file", &ExportCvmx},
+};
+
+int RunCommand(const TCommand& command, int argc, char** argv) {
+    if (static_cast<std::size_t>(argc) != command.ArgumentCount + 2) {
+        std::fprintf(stderr, "corvella-viewer: %s\n", command.ArgumentError);
+        std::fputs(kUsage, stderr);
+        return 2;
+    }
+    const std::vector<std::string> arguments(argv + 2, argv + argc);
+    try {
+        return command.Run(arguments);
     } catch (const std::exception& error) {
         std::fprintf(stderr, "%s\n", error.what());
         return 1;
@@ -57,14 +132,9 @@ int RunCommandLine(int argc, char** argv) {
         std::printf("corvella-viewer %s\n", CV_VERSION_STRING);
         return 0;
     }
-    if (option == "--outline") {
-        if (argc != 3) {
-            std::fputs("corvella-viewer: --outline takes one file\n", stderr);
-            std::fputs(kUsage, stderr);
-            return 2;
-        }
-        return PrintOutline(argv[2]);
-    }
+    for (const TCommand& command : kCommands)
+        if (option == command.Option)
+            return RunCommand(command, argc, argv);
     if (!option.empty() && option.front() == '-' && option != "-") {
         std::fprintf(stderr, "corvella-viewer: unknown option %s\n", argv[1]);
         std::fputs(kUsage, stderr);

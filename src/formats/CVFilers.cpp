@@ -1,9 +1,13 @@
 #include "formats/CVFilers.h"
 
+#include "formats/Providers.h"
+#include "formats/V1MindMapReaders.h"
 #include "formats/XMLFilers.h"
 #include "platform/CVStrings.h"
 #include "platform/Guids.h"
+#include "styling/CVCustomStyles.h"
 #include "styling/CVStyleManager.h"
+#include "styling/Patterns.h"
 
 #include <array>
 #include <cmath>
@@ -278,6 +282,12 @@ std::string_view ElementKindName(TElementKind kind) {
 }
 bool TryElementKindFromName(std::string_view name, TElementKind& kind) {
     return LookupKeyword(kElementKinds, name, kind);
+}
+std::string_view ClipShapeName(TClipShape shape) {
+    return KeywordOf(kClipShapes, shape);
+}
+std::string_view ImageSourceKindName(TImageSourceKind kind) {
+    return KeywordOf(kImageSourceKinds, kind);
 }
 
 void ReadFontElement(const TXMLElement& font, TFontStyles& style, float& scale) {
@@ -596,8 +606,15 @@ void TCvmxMindMapReader::ReadMeta(const TXMLElement* meta) {
         map.SetTitle(FDocVersion > 1 ? UnescapeTopicText(text) : text);
     }
     if (const TXMLElement* style = meta->FindChild("style")) {
-        // an unknown key falls back to the default sheet; embedded sheets follow with custom style sheets
-        map.SetStyleSheet(StyleManager().SheetForDocument(style->GetString("key")));
+        // a sheet the document embeds is its own; otherwise the sheet of its key, the default sheet for an
+        // unknown key
+        const TXMLElement* embedded = meta->Parent() ? meta->Parent()->FindChild("stylesheet") : nullptr;
+        std::unique_ptr<TCustomStyleSheet> sheet =
+            embedded && embedded->Kind() == xekElement ? ReadCustomSheet(*embedded, StyleManager()) : nullptr;
+        if (sheet)
+            UseEmbeddedSheet(map, std::move(sheet), StyleManager());
+        else
+            map.SetStyleSheet(StyleManager().SheetForDocument(style->GetString("key")));
         ReadDocumentStyle(*style);
     }
     TAutoNumbering numbering = anDisabled;
@@ -653,12 +670,26 @@ void TCvmxMindMapReader::ReadMapAttributes(const TXMLElement* element) {
     if (element->HasAttribute("background-pattern")) {
         const std::string pattern = element->GetString("background-pattern");
         Map().SetBackgroundPatternName(SameText(pattern, "nil") ? std::string() : pattern);
+        ReadBackgroundPattern(Map().BackgroundPatternName());
         style.SetOverride(msoBackgroundPattern, true);
     }
     Override<TMindMapStyleBase>(style, &TMindMapStyleBase::SetCheckboxColor, msoCheckboxColor,
                                 Color(*element, "checkbox-color"));
     Override<TMindMapStyleBase>(style, &TMindMapStyleBase::SetNoteIndicatorColor, msoNoteIndicatorColor,
                                 Color(*element, "note-indicator-color"));
+}
+
+void TCvmxMindMapReader::ReadBackgroundPattern(const std::string& name) {
+    TMindMapStyle& style = Map().MapStyle();
+    if (name.size() > 1 && name.front() == '#') {
+        // a picture of the document; when the store has none, the name may still be a built-in pattern's
+        TPicture bitmap;
+        if (Map().ImageStore().DrawToBitmap(name.substr(1), bitmap) && bitmap) {
+            style.SetOwnedPattern(MakeOwnedPattern(std::make_unique<TCustomPattern>(name, std::move(bitmap))));
+            return;
+        }
+    }
+    style.SetBackgroundPattern(FindPattern(name));
 }
 
 void TCvmxMindMapReader::ReadTopics(const TXMLElement* topics) {
@@ -988,9 +1019,8 @@ std::unique_ptr<TImageSource> ReadImageSource(const TXMLElement& element) {
 }
 
 std::unique_ptr<TCVMindMapReaderBase> CreateMindMapReader(TMindMap& map, const std::string& text, int kind) {
-    if (text.empty())
-        return std::make_unique<TNullMindMapReader>(map);
-    if (kind == 0 || kind == 1)
-        return std::make_unique<TCvmxMindMapReader>(map, text);
-    return std::make_unique<TNullMindMapReader>(map);
+    // native-kind texts may be maps of the oldest generation
+    if ((kind == dkCvmx || kind == dkCvmxOther) && IsLegacyDiagramText(text))
+        return std::make_unique<TV1MindMapReader>(map, text);
+    return FilerFactory().CreateReader(map, text, kind);
 }

@@ -94,6 +94,8 @@ private:
     void ReadRelations(const TXMLElement* relations);
     void ReadGroups(const TXMLElement* groups);
     void ReadMapAttributes(const TXMLElement* element);
+    // "" no pattern, "#key" a picture of the image store, otherwise a built-in pattern.
+    void ReadBackgroundPattern(const std::string& name);
     void ReadTopics(const TXMLElement* topics);
     void ReadTopic(const TXMLElement& element, TMindMapNode& topic);
     void ReadLayout(const TXMLElement& element, TMindMapNode& topic);
@@ -128,8 +130,9 @@ private:
     TMindMap* FMap; // not owned
 };
 
-// Chooses the reader for a text of a document kind: an empty text gives the null reader, kind 0 the native
-// reader. Creating the reader parses the text.
+// Chooses the reader for a text of a document kind through the filer factory (formats/Providers.h): an empty
+// text gives the null reader, kind 0 the native reader, the outline kinds their importers. Creating the reader
+// parses the text.
 std::unique_ptr<TCVMindMapReaderBase> CreateMindMapReader(TMindMap& map, const std::string& text, int kind);
 
 // Style elements. Reading one replaces the style's overrides: what the element does not name is inherited, and an
@@ -169,3 +172,5 @@ std::string_view TextFormatName(TTextFormat format);
 bool TryTextFormatFromName(std::string_view name, TTextFormat& format);
 std::string_view ElementKindName(TElementKind kind);
 bool TryElementKindFromName(std::string_view name, TElementKind& kind);
+std::string_view ClipShapeName(TClipShape shape);
+std::string_view ImageSourceKindName(TImageSourceKind kind);

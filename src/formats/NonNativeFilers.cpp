@@ -1,6 +1,14 @@
 #include "formats/NonNativeFilers.h"
 
+#include "formats/Providers.h"
+#include "formats/XMLFilers.h"
+#include "layout/NestedNodeLayouters.h"
 #include "platform/CVStrings.h"
+#include "styling/CVStyleManager.h"
+#include "styling/CVStyles.h"
+#include "text/TextWrappers.h"
+
+#include <algorithm>
 
 namespace {
 
@@ -11,7 +19,447 @@ std::string TrimRight(const std::string& s) {
     return s.substr(0, end);
 }
 
+std::string TrimLeft(std::string_view s) {
+    std::size_t start = 0;
+    while (start < s.size() && static_cast<unsigned char>(s[start]) <= 32)
+        ++start;
+    return std::string(s.substr(start));
+}
+
+[[noreturn]] void RaiseTooManyTopics() {
+    throw ECVException(Format("The outline holds more than %zu topics", kMaxImportedTopics));
+}
+
+// Measures a topic's text in its font, the way the layout measures it.
+class TImportMeasurer : public ITextMeasurer {
+public:
+    explicit TImportMeasurer(const TMindMapNode& topic)
+        : FRole(&StyleManager().TopicDataForLevel(topic.Level())), FFont(topic.Style().FontDescriptor()) {}
+    TFloatPoint MeasureText(std::string_view text) override {
+        return StyleManager().MeasureElementText(*FRole, FFont, text).Size;
+    }
+    double LineHeight() override { return StyleManager().MeasureElementText(*FRole, FFont, "Wyg").LineBox.Y; }
+
+private:
+    const TPangoMindNodeStyleData* FRole; // not owned
+    TFontDescriptor FFont;
+};
+
+std::string Translated(std::string_view key, std::string_view english) {
+    return StyleManager().Translate(key, english);
+}
+
+// The check state an OPML outline states: 1 checked, 0 unchecked, -1 none; a "[x]" or "[ ]" prefix of the text
+// counts only when no attribute speaks, and is then removed from the text.
+int OpmlCheckState(const TXMLElement& element, std::string& text) {
+    std::string checked = element.GetString("checked");
+    if (checked.empty())
+        checked = element.GetString("_checked");
+    if (!checked.empty())
+        return SameText(checked, "true") ? 1 : SameText(checked, "false") ? 0 : -1;
+    if (const std::string status = element.GetString("_status"); !status.empty())
+        return SameText(status, "checked") ? 1 : SameText(status, "unchecked") ? 0 : -1;
+    if (text.size() < 3)
+        return -1;
+    const std::string_view prefix = std::string_view(text).substr(0, 3);
+    const int state = SameText(prefix, "[x]") ? 1 : prefix == "[ ]" ? 0 : -1;
+    if (state >= 0)
+        text = TrimLeft(std::string_view(text).substr(3));
+    return state;
+}
+
+// The lines of a character-data node of rich content: each trimmed, the non-empty ones joined by spaces.
+std::string JoinTrimmedLines(const std::string& text) {
+    std::string result;
+    for (const std::string& line : SplitLines(text)) {
+        const std::string trimmed = Trim(line);
+        if (trimmed.empty())
+            continue;
+        if (!result.empty())
+            result += ' ';
+        result += trimmed;
+    }
+    return result;
+}
+
+std::string ReplaceAll(std::string text, std::string_view from, std::string_view to) {
+    for (std::size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size()))
+        text.replace(at, from.size(), to);
+    return text;
+}
+
+bool IsHtmlBreakTag(std::string_view name) {
+    static constexpr std::string_view kBreaks[] = {"br", "p",  "div", "li", "tr", "h1",    "h2",         "h3",
+                                                   "h4", "h5", "h6",  "ul", "ol", "table", "blockquote", "pre"};
+    return std::any_of(std::begin(kBreaks), std::end(kBreaks),
+                       [&](std::string_view tag) { return SameText(tag, name); });
+}
+
+bool IsHtmlSkippedTag(std::string_view name) {
+    return SameText(name, "head") || SameText(name, "style") || SameText(name, "script") || SameText(name, "title");
+}
+
 } // namespace
+
+TImportOptions& ImportOptions() {
+    static TImportOptions options;
+    return options;
+}
+
+// ---------------------------------------------------------------------------------------------------------------
+// Finishing an import
+
+void FinishImport(TMindMap& map) {
+    map.RebuildCentralThemes();
+    if (TStyleSheet* sheet = map.StyleSheet())
+        sheet->ApplyToMap(map);
+    map.Refresh();
+    if (ImportOptions().WrapImportedTopics) {
+        for (int i = 0; i < map.TopicCount(); ++i) {
+            TMindMapNode& topic = *map.TopicAt(i);
+            TImportMeasurer measurer(topic);
+            AutoWrap(topic, measurer, false);
+        }
+        map.Refresh();
+    }
+    ImportArrangement(map);
+    map.Refresh();
+    const TLayoutOptions& options =
+        ImportOptions().LayoutOptions.Mode > nlmFree ? ImportOptions().LayoutOptions : DefaultLayoutOptions(nlmParent);
+    for (TMindMapNode* theme : map.CentralThemes())
+        theme->SetLayoutOptions(&options);
+    map.Refresh();
+}
+
+// ---------------------------------------------------------------------------------------------------------------
+// XML importers
+
+void THierarchicalImporter::CheckSize(const TXMLElement& root, std::string_view name) const {
+    std::size_t count = 0;
+    std::vector<std::pair<const TXMLElement*, int>> stack{{&root, 0}};
+    while (!stack.empty()) {
+        auto& [element, next] = stack.back();
+        if (next >= element->ChildCount()) {
+            stack.pop_back();
+            continue;
+        }
+        const TXMLElement* child = element->Child(next++);
+        if (child->Kind() != xekElement)
+            continue;
+        if (child->IsElementNamed(name) && ++count > kMaxImportedTopics)
+            RaiseTooManyTopics();
+        stack.emplace_back(child, 0);
+    }
+}
+
+void THierarchicalImporter::Read() {
+    FFirst = Map().TopicCount();
+    FParents.clear();
+    ReadRoot(Document());
+    std::vector<int> parentIndex(FParents.size(), -1);
+    for (std::size_t i = 0; i < FParents.size(); ++i)
+        if (FParents[i] >= 0)
+            parentIndex[i] = FFirst + FParents[i];
+    LinkParents(FFirst, parentIndex);
+    FinishTopics(FFirst);
+    FinishImport(Map());
+}
+
+int THierarchicalImporter::AddTopic(int parent) {
+    if (FParents.size() >= kMaxImportedTopics)
+        RaiseTooManyTopics();
+    NewTopic();
+    FParents.push_back(parent);
+    return static_cast<int>(FParents.size()) - 1;
+}
+
+TMindMapNode& THierarchicalImporter::ImportedTopic(int number) const {
+    return *Map().TopicAt(FFirst + number);
+}
+
+void TOpmlImporter::ReadRoot(const TXMLDocument& document) {
+    const TXMLElement* body = document.FindPath({"opml", "body"});
+    if (!body)
+        throw ECVException("Invalid opml document");
+    CheckSize(*body, "outline");
+    int outlines = 0;
+    for (int i = 0; i < body->ChildCount(); ++i)
+        outlines += body->Child(i)->IsElementNamed("outline") ? 1 : 0;
+    int parent = -1;
+    if (outlines > 1) {
+        const TXMLElement* title = document.FindPath({"opml", "head", "title"});
+        const std::string text = title ? title->GetText() : std::string();
+        if (!text.empty()) {
+            parent = AddTopic(-1);
+            ImportedTopic(parent).SetText(NormalizeTopicText(text), tfPlain);
+        }
+    }
+    // depth first in document order, with the open outlines on a stack of their own
+    struct TFrame {
+        const TXMLElement* Element;
+        int Topic;
+        int Next;
+    };
+    std::vector<TFrame> stack;
+    for (int i = 0; i < body->ChildCount(); ++i) {
+        const TXMLElement& outline = *body->Child(i);
+        if (!outline.IsElementNamed("outline"))
+            continue;
+        stack.push_back({&outline, ReadOutline(outline, parent), 0});
+        while (!stack.empty()) {
+            TFrame& frame = stack.back();
+            if (frame.Next >= frame.Element->ChildCount()) {
+                stack.pop_back();
+                continue;
+            }
+            const TXMLElement& child = *frame.Element->Child(frame.Next++);
+            if (child.IsElementNamed("outline")) {
+                const int topic = ReadOutline(child, frame.Topic);
+                stack.push_back({&child, topic, 0});
+            }
+        }
+    }
+}
+
+int TOpmlImporter::ReadOutline(const TXMLElement& element, int parent) {
+    const int number = AddTopic(parent);
+    TMindMapNode& topic = ImportedTopic(number);
+    std::string text = element.GetString("text");
+    const std::string asRead = text;
+    topic.SetText(NormalizeTopicText(text), tfPlain);
+    topic.SetNote(element.GetString("_note"), tfPlain);
+    const int state = OpmlCheckState(element, text);
+    if (state >= 0) {
+        if (text != asRead)
+            topic.SetText(NormalizeTopicText(text), tfPlain);
+        topic.SetCheckboxMode(cbmCheckbox);
+        topic.SetProgress(state == 1 ? 100 : 0);
+    }
+    return number;
+}
+
+void TFreeMindImporter::ReadRoot(const TXMLDocument& document) {
+    const TXMLElement* root = document.FindChild("map");
+    if (!root)
+        throw ECVException("Invalid FreeMind document");
+    CheckSize(*root, "node");
+    struct TFrame {
+        const TXMLElement* Element;
+        int Topic;
+        int Next;
+    };
+    std::vector<TFrame> stack;
+    for (int i = 0; i < root->ChildCount(); ++i) {
+        const TXMLElement& node = *root->Child(i);
+        if (!node.IsElementNamed("node"))
+            continue;
+        stack.push_back({&node, ReadNode(node, -1), 0});
+        while (!stack.empty()) {
+            TFrame& frame = stack.back();
+            if (frame.Next >= frame.Element->ChildCount()) {
+                stack.pop_back();
+                continue;
+            }
+            // rich content applies in document order, between the child topics
+            const TXMLElement& child = *frame.Element->Child(frame.Next++);
+            if (child.IsElementNamed("node")) {
+                const int topic = ReadNode(child, frame.Topic);
+                stack.push_back({&child, topic, 0});
+            } else if (child.IsElementNamed("richcontent")) {
+                ReadRichContent(child, ImportedTopic(frame.Topic));
+            }
+        }
+    }
+}
+
+int TFreeMindImporter::ReadNode(const TXMLElement& element, int parent) {
+    const int number = AddTopic(parent);
+    TMindMapNode& topic = ImportedTopic(number);
+    topic.SetText(NormalizeTopicText(FreeMindHtmlText(element.GetString("text"))), tfPlain);
+    if (const std::string link = element.GetString("link"); !link.empty())
+        topic.EnsureLink().SetUrl(link);
+    return number;
+}
+
+void TFreeMindImporter::ReadRichContent(const TXMLElement& element, TMindMapNode& topic) {
+    const std::string type = element.GetString("type");
+    if (SameText(type, "NODE"))
+        topic.SetText(NormalizeTopicText(CollectRichText(element, topic.PlainText())), tfPlain);
+    else if (SameText(type, "NOTE"))
+        topic.SetNote(CollectRichText(element, topic.NotePlainText()), tfPlain);
+}
+
+std::string CollectRichText(const TXMLElement& element, const std::string& startText) {
+    const TXMLElement* body = element.FindPath({"html", "body"});
+    if (!body)
+        return startText;
+    std::vector<std::string> lines = SplitLines(startText);
+    // every character-data node gives one line, whatever element it stands in
+    std::vector<std::pair<const TXMLElement*, int>> stack{{body, 0}};
+    while (!stack.empty()) {
+        auto& [node, next] = stack.back();
+        if (next >= node->ChildCount()) {
+            stack.pop_back();
+            continue;
+        }
+        const TXMLElement* child = node->Child(next++);
+        if (child->Kind() == xekElement) {
+            stack.emplace_back(child, 0);
+        } else if (child->Kind() == xekText) {
+            std::string line = JoinTrimmedLines(DecodeEntities(child->Text()));
+            if (!line.empty())
+                lines.push_back(std::move(line));
+        }
+    }
+    return Trim(JoinLines(lines));
+}
+
+std::string FreeMindHtmlText(const std::string& text) {
+    const std::string trimmed = Trim(text);
+    if (!StartsWithText(trimmed, "<html"))
+        return text;
+    // HTML need not be well-formed XML ("<br>" stands alone), so tags are skipped rather than parsed
+    std::vector<std::string> lines;
+    std::string line;
+    std::string skipping; // the element whose content is not text (head, style, ...)
+    const auto endLine = [&] {
+        std::string decoded = Trim(DecodeEntities(ReplaceAll(line, "&nbsp;", " ")));
+        if (!decoded.empty())
+            lines.push_back(std::move(decoded));
+        line.clear();
+    };
+    std::size_t i = 0;
+    while (i < trimmed.size()) {
+        const char c = trimmed[i];
+        if (c != '<') {
+            if (skipping.empty()) {
+                // white space collapses as in HTML
+                if (static_cast<unsigned char>(c) <= 32) {
+                    if (!line.empty() && line.back() != ' ')
+                        line += ' ';
+                } else {
+                    line += c;
+                }
+            }
+            ++i;
+            continue;
+        }
+        const std::size_t close = trimmed.find('>', i);
+        if (close == std::string::npos)
+            break;
+        std::string_view tag = std::string_view(trimmed).substr(i + 1, close - i - 1);
+        i = close + 1;
+        const bool closing = !tag.empty() && tag.front() == '/';
+        if (closing)
+            tag.remove_prefix(1);
+        const std::size_t nameEnd = tag.find_first_of(" \t\r\n/");
+        const std::string_view name = tag.substr(0, nameEnd);
+        if (!skipping.empty()) {
+            if (closing && SameText(name, skipping))
+                skipping.clear();
+            continue;
+        }
+        if (!closing && IsHtmlSkippedTag(name) && (tag.empty() || tag.back() != '/')) {
+            skipping = std::string(name);
+            continue;
+        }
+        if (IsHtmlBreakTag(name))
+            endLine();
+    }
+    endLine();
+    return Trim(JoinLines(lines));
+}
+
+// ---------------------------------------------------------------------------------------------------------------
+// Plain-text importer
+
+TPlainTextImporter::TPlainTextImporter(TMindMap& map, const std::string& text)
+    : TCVMindMapReaderBase(map), FLines(SplitLines(text)) {}
+
+void TPlainTextImporter::Read() {
+    const std::size_t count = FLines.size();
+    std::vector<int> indents(count);
+    for (std::size_t i = 0; i < count; ++i) {
+        const std::string& line = FLines[i];
+        std::size_t tabs = 0;
+        while (tabs < line.size() && line[tabs] == '\t')
+            ++tabs;
+        indents[i] = static_cast<int>(std::min<std::size_t>(tabs, 1u << 30));
+    }
+
+    // First the shape: which lines become topics, under which parent, and which line ranges are notes. Only then
+    // are the topics made, so that an outline too large to show is refused at once.
+    struct TLineTopic {
+        std::size_t Line;
+        int Parent;                // topic number, -1 for none
+        std::size_t NoteFirst = 0; // the note's lines, NoteFirst .. NoteLast - 1
+        std::size_t NoteLast = 0;
+    };
+    std::vector<TLineTopic> topics;
+    std::vector<int> openPath; // the last topic and its ancestors, by level
+    int previousIndent = 0;
+    std::size_t knownOpenUntil = 0; // a "[" before this line finds no "]": a look-ahead ended here unclosed
+    bool anyParent = false;
+    for (std::size_t i = 0; i < count; ++i) {
+        const int indent = indents[i];
+        if (!topics.empty() && indent == previousIndent && i >= knownOpenUntil && Trim(FLines[i]) == "[") {
+            // a note block runs to the first "]" at the same indent; another indent on the way ends the search
+            std::size_t j = i + 1;
+            while (j < count && indents[j] == indent && Trim(FLines[j]) != "]")
+                ++j;
+            if (j < count && indents[j] == indent) {
+                topics.back().NoteFirst = i + 1;
+                topics.back().NoteLast = j;
+                i = j;
+                continue;
+            }
+            // every "[" up to j at this indent would search the same lines in vain
+            knownOpenUntil = j;
+        }
+        if (topics.size() >= kMaxImportedTopics)
+            RaiseTooManyTopics();
+        // the parent is the nearest earlier topic whose level is below the indent: it lies on the open path
+        if (static_cast<std::size_t>(indent) < openPath.size())
+            openPath.resize(static_cast<std::size_t>(indent));
+        const int parent = openPath.empty() ? -1 : openPath.back();
+        anyParent = anyParent || parent >= 0;
+        topics.push_back({i, parent});
+        openPath.push_back(static_cast<int>(topics.size()) - 1);
+        previousIndent = indent;
+    }
+
+    TMindMap& map = Map();
+    const int first = map.TopicCount();
+    std::vector<int> parentIndex;
+    parentIndex.reserve(topics.size() + 1);
+    for (const TLineTopic& line : topics) {
+        TMindMapNode* topic = NewTopic();
+        topic->SetText(NormalizeTopicText(Trim(FLines[line.Line])), tfPlain);
+        if (line.NoteLast > 0) {
+            std::string note;
+            for (std::size_t k = line.NoteFirst; k < line.NoteLast; ++k) {
+                if (k > line.NoteFirst)
+                    note += '\r';
+                note += Trim(FLines[k]);
+            }
+            topic->SetNote(Trim(note), tfPlain);
+        }
+        parentIndex.push_back(line.Parent < 0 ? -1 : first + line.Parent);
+    }
+    if (topics.size() > 1 && !anyParent) {
+        TMindMapNode* root = NewTopic();
+        root->SetText(NormalizeTopicText(Translated("import_text_central_theme_title", "Imported Text")), tfPlain);
+        const int rootIndex = first + static_cast<int>(topics.size());
+        std::fill(parentIndex.begin(), parentIndex.end(), rootIndex);
+        parentIndex.push_back(-1);
+    }
+    LinkParents(first, parentIndex);
+    FinishTopics(first);
+    FinishImport(map);
+}
+
+// ---------------------------------------------------------------------------------------------------------------
+// Lines
 
 std::vector<std::string> SplitLines(const std::string& text) {
     std::vector<std::string> lines;
@@ -41,6 +489,22 @@ std::string JoinLines(const std::vector<std::string>& lines) {
     }
     return text;
 }
+
+std::vector<std::string> CollectFreeTexts(const TMindMapNode& topic) {
+    std::vector<std::string> texts;
+    for (int i = 0; i < topic.ContainedCount(); ++i) {
+        const TContainedElement* element = topic.ContainedAt(i);
+        if (element->ElementKind() != ekText)
+            continue;
+        std::string text = Trim(static_cast<const TMindMapText*>(element)->PlainText());
+        if (!text.empty())
+            texts.push_back(std::move(text));
+    }
+    return texts;
+}
+
+// ---------------------------------------------------------------------------------------------------------------
+// Plain-text writer
 
 std::string TPlainTextExporter::Write(bool selectedBranchesOnly) {
     FLines.clear();
@@ -88,17 +552,161 @@ void TPlainTextExporter::WriteTopic(const TMindMapNode& topic, int depth) {
     if (topic.HasNote())
         WriteBlock(indent, topic.NotePlainText(), true);
     std::string freeTexts;
-    for (int i = 0; i < topic.ContainedCount(); ++i) {
-        const TContainedElement* element = topic.ContainedAt(i);
-        if (element->ElementKind() != ekText)
-            continue;
-        const std::string text = Trim(static_cast<const TMindMapText*>(element)->PlainText());
-        if (text.empty())
-            continue;
+    for (const std::string& text : CollectFreeTexts(topic)) {
         if (!freeTexts.empty())
             freeTexts += "\r\r"; // one empty line between two texts
         freeTexts += text;
     }
     if (!freeTexts.empty())
         WriteBlock(indent, freeTexts, false);
+}
+
+// ---------------------------------------------------------------------------------------------------------------
+// XML outline writers
+
+std::string THierarchicalExporter::Write(bool selectedBranchesOnly) {
+    const std::vector<TMindMapNode*> roots = Roots(selectedBranchesOnly);
+    if (Map().CentralThemeCount() == 0 || roots.empty())
+        return {};
+    TXMLDocument document;
+    document.SetDocTypeName("");
+    TXMLElement& container = WriteRoot(document);
+    // depth first without recursion: maps can be very deep
+    std::vector<std::pair<const TMindMapNode*, TXMLElement*>> stack;
+    for (auto it = roots.rbegin(); it != roots.rend(); ++it)
+        stack.emplace_back(*it, &container);
+    while (!stack.empty()) {
+        const auto [topic, parent] = stack.back();
+        stack.pop_back();
+        TXMLElement& element = WriteTopic(*parent, *topic);
+        const std::vector<TMindMapNode*>& children = topic->Children();
+        for (auto it = children.rbegin(); it != children.rend(); ++it)
+            stack.emplace_back(*it, &element);
+    }
+    if (FWholeDocument)
+        return TXMLFiler::SaveToString(document);
+    return TXMLFiler::ElementToString(*document.RootElement(), 0);
+}
+
+TXMLElement& TOpmlExporter::WriteRoot(TXMLDocument& document) {
+    TXMLElement* opml = document.AddChild("opml");
+    opml->SetString("version", "1.0");
+    opml->AddChild("head")->AddChild("title")->AddText(Map().DocumentTitle());
+    return *opml->AddChild("body");
+}
+
+TXMLElement& TOpmlExporter::WriteTopic(TXMLElement& parent, const TMindMapNode& topic) {
+    TXMLElement* outline = parent.AddChild("outline");
+    outline->AddIfNotEmpty("text", ReplaceLineBreaks(topic.PlainText(), " "));
+    // notes keep their lines: attribute values carry line breaks as character references
+    if (topic.HasNote())
+        outline->AddIfNotEmpty("_note", ReplaceLineBreaks(topic.NotePlainText(), "\n"));
+    return *outline;
+}
+
+TXMLElement& TFreeMindExporter::WriteRoot(TXMLDocument& document) {
+    TXMLElement* map = document.AddChild("map");
+    map->SetString("version", "0.9.0");
+    return *map;
+}
+
+TXMLElement& TFreeMindExporter::WriteTopic(TXMLElement& parent, const TMindMapNode& topic) {
+    TXMLElement* node = parent.AddChild("node");
+    node->AddIfNotEmpty("TEXT", ReplaceLineBreaks(topic.PlainText(), " "));
+    if (topic.HasNote()) {
+        TXMLElement* content = node->AddChild("richcontent");
+        content->SetString("TYPE", "NOTE");
+        TXMLElement* html = content->AddChild("html");
+        html->AddChild("head");
+        // one paragraph a line: the importer joins the lines of one paragraph
+        TXMLElement* body = html->AddChild("body");
+        for (const std::string& line : SplitLines(topic.NotePlainText()))
+            body->AddChild("p")->AddText(line);
+    }
+    return *node;
+}
+
+namespace {
+
+// The lines of a text as text nodes, with an empty "br" between two lines.
+void AddLines(TXMLElement& element, const std::string& text) {
+    const std::vector<std::string> lines = SplitLines(text);
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        if (i > 0)
+            element.AddChild("br");
+        element.AddText(lines[i]);
+    }
+}
+
+} // namespace
+
+THtmlOutlineExporter::THtmlOutlineExporter(TMindMap& map)
+    : TCVMindMapWriterBase(map), FLinkLabel(Trim(Translated("html_outline_link", "Link:")) + " ") {}
+
+std::string THtmlOutlineExporter::Write(bool selectedBranchesOnly) {
+    const std::vector<TMindMapNode*> roots = Roots(selectedBranchesOnly);
+    if (roots.empty())
+        return {};
+    TXMLDocument document;
+    document.SetDocTypeName("");
+    document.SetWriteDeclaration(false);
+    document.SetIndent(false);
+    TXMLElement* html = document.AddChild("html");
+    html->AddChild("head")->AddChild("title")->AddText(ReplaceLineBreaks(Map().DocumentTitle(), " "));
+    TXMLElement* list = html->AddChild("body")->AddChild("ol");
+    // depth first without recursion; each topic's item goes into the list its parent made
+    std::vector<std::pair<const TMindMapNode*, TXMLElement*>> stack;
+    for (auto it = roots.rbegin(); it != roots.rend(); ++it)
+        stack.emplace_back(*it, list);
+    while (!stack.empty()) {
+        const auto [topic, parentList] = stack.back();
+        stack.pop_back();
+        TXMLElement* item = parentList->AddChild("li");
+        AddLines(*item, topic->PlainText());
+        if (const TDiagramLink* link = topic->Link(); link && link->Kind() == lkUrl && !link->Target().empty()) {
+            item->AddChild("br");
+            item->AddText(FLinkLabel);
+            TXMLElement* anchor = item->AddChild("a");
+            anchor->SetString("href", link->Target());
+            anchor->AddText(link->Target());
+        }
+        if (topic->HasNote())
+            AddLines(*item->AddChild("p"), topic->NotePlainText());
+        for (const std::string& text : CollectFreeTexts(*topic))
+            AddLines(*item->AddChild("p"), text);
+        const std::vector<TMindMapNode*>& children = topic->Children();
+        if (children.empty())
+            continue;
+        TXMLElement* childList = item->AddChild("ol");
+        for (auto it = children.rbegin(); it != children.rend(); ++it)
+            stack.emplace_back(*it, childList);
+    }
+    return TXMLFiler::SaveToString(document);
+}
+
+// ---------------------------------------------------------------------------------------------------------------
+// Registration
+
+void RegisterOutlineFilers(TFilerFactory& factory) {
+    factory.RegisterReader(dkOpml, [](TMindMap& map, const std::string& text) {
+        return std::unique_ptr<TCVMindMapReaderBase>(std::make_unique<TOpmlImporter>(map, text));
+    });
+    factory.RegisterReader(dkFreeMind, [](TMindMap& map, const std::string& text) {
+        return std::unique_ptr<TCVMindMapReaderBase>(std::make_unique<TFreeMindImporter>(map, text));
+    });
+    factory.RegisterReader(dkText, [](TMindMap& map, const std::string& text) {
+        return std::unique_ptr<TCVMindMapReaderBase>(std::make_unique<TPlainTextImporter>(map, text));
+    });
+    factory.RegisterWriter(dkOpml, [](TMindMap& map) {
+        return std::unique_ptr<TCVMindMapWriterBase>(std::make_unique<TOpmlExporter>(map));
+    });
+    factory.RegisterWriter(dkFreeMind, [](TMindMap& map) {
+        return std::unique_ptr<TCVMindMapWriterBase>(std::make_unique<TFreeMindExporter>(map));
+    });
+    factory.RegisterWriter(dkText, [](TMindMap& map) {
+        return std::unique_ptr<TCVMindMapWriterBase>(std::make_unique<TPlainTextExporter>(map));
+    });
+    factory.RegisterWriter(dkHtml, [](TMindMap& map) {
+        return std::unique_ptr<TCVMindMapWriterBase>(std::make_unique<THtmlOutlineExporter>(map));
+    });
 }

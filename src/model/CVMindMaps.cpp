@@ -1257,12 +1257,23 @@ void TMindMap::ToggleSelection(TMindMapElement* element, bool insertFirst) {
 
 void TMindMap::SetStyleSheet(TStyleSheet* sheet) {
     FStyleSheet = sheet;
+    // the document's own sheet goes once another one is the map's
+    std::unique_ptr<TStyleSheet> previous;
+    if (FOwnedStyleSheet && FOwnedStyleSheet.get() != sheet)
+        previous = std::move(FOwnedStyleSheet);
     if (sheet)
         sheet->ApplyToMap(*this);
     for (const auto& topic : FTopics)
         topic->FDerivedDirty = true;
     FLayoutNeeded = true;
     Notify(mcStyleSheet | mcContents);
+}
+
+void TMindMap::SetOwnedStyleSheet(std::unique_ptr<TStyleSheet> sheet) {
+    TStyleSheet* own = sheet.get();
+    std::unique_ptr<TStyleSheet> previous = std::move(FOwnedStyleSheet);
+    FOwnedStyleSheet = std::move(sheet);
+    SetStyleSheet(own);
 }
 
 void TMindMap::SetSearchData(const TMindMapSearchData& data) {
@@ -1376,6 +1387,13 @@ void TMindMap::Clear() {
                               msoNoteIndicatorColor,
                           false);
     FBackgroundPatternName.clear();
+    FMapStyle.SetBackgroundPattern(nullptr); // frees a pattern made from the document's pictures
+    // a sheet of the document's own never outlives its document
+    if (FOwnedStyleSheet) {
+        if (FStyleSheet == FOwnedStyleSheet.get())
+            FStyleSheet = nullptr;
+        FOwnedStyleSheet.reset();
+    }
     FAutoNumbering = anDisabled;
     FAutoRollUp = false;
     FViewState = TViewState();

@@ -691,6 +691,9 @@ public:
     // The document's style sheet (one of the style manager's); setting it lets the sheet apply itself.
     TStyleSheet* StyleSheet() const { return FStyleSheet; }
     void SetStyleSheet(TStyleSheet* sheet);
+    // A sheet of the document's own that the style manager does not hold (an embedded sheet whose key the
+    // manager knows already): the map keeps it while it is the map's sheet, and until the map is cleared.
+    void SetOwnedStyleSheet(std::unique_ptr<TStyleSheet> sheet);
     // The document's copy of its style sheet, and the document's own overrides on top of it.
     TLeveledMindMapStyle& SheetStyle() { return FSheetStyle; }
     TMindMapStyle& MapStyle() { return FMapStyle; }
@@ -775,7 +778,8 @@ private:
     std::vector<std::unique_ptr<TNodeGroup>> FGroups;           // owned
     std::vector<TMindMapElement*> FSelection;                   // not owned
     std::vector<TCustomHierarchyListener*> FHierarchyListeners; // not owned
-    TStyleSheet* FStyleSheet = nullptr;                         // not owned: the style manager owns its sheets
+    TStyleSheet* FStyleSheet = nullptr;                         // not owned: the style manager's, or FOwnedStyleSheet
+    std::unique_ptr<TStyleSheet> FOwnedStyleSheet;              // owned: the document's own sheet, or null
     TMindMapNode* FMainCentralTheme = nullptr;                  // not owned
     IMindMapEditor* FEditor = nullptr;                          // not owned
     TCustomModelessEditor* FNoteEditor = nullptr;               // not owned

@@ -4,9 +4,11 @@
 #include "platform/CVStrings.h"
 #include "render/CvMindMapPainter.h"
 #include "render/OXCairoUtils.h"
+#include "styling/Patterns.h"
 
 #include <algorithm>
 #include <cmath>
+#include <memory>
 
 TFloatRect ExportArea(const TFloatRect& bounds) {
     const double d = std::min(bounds.Width / 2, -30.0);
@@ -21,6 +23,18 @@ TImageSize ExportImageSize(const TFloatRect& area, double zoom) {
         return std::max(1, static_cast<int>(pixels));
     };
     return {side(area.Width), side(area.Height)};
+}
+
+void PaintExportBackground(cairo_surface_t* surface, const TMindMapStyleBase& style, int width, int height) {
+    const std::unique_ptr<cairo_t, decltype(&cairo_destroy)> cr(cairo_create(surface), &cairo_destroy);
+    if (TBackgroundPattern* pattern = style.HasPatternBackground() ? style.BackgroundPattern() : nullptr) {
+        // tiles start at the picture's top-left corner, not at the map's origin
+        PaintPatternBackground(cr.get(), *pattern, width, height);
+        return;
+    }
+    // the plain colour, not a pattern's average
+    SetSourceColor(cr.get(), style.BackgroundColor());
+    cairo_paint(cr.get());
 }
 
 TPicture RenderMapBitmap(TMindMap& map, bool branchesOnly, double zoom) {
@@ -44,12 +58,7 @@ TPicture RenderMapBitmap(TMindMap& map, bool branchesOnly, double zoom) {
     TPicture picture = TPicture::Adopt(cairo_image_surface_create(CAIRO_FORMAT_RGB24, size.Width, size.Height));
     if (cairo_surface_status(picture.Surface()) != CAIRO_STATUS_SUCCESS)
         throw EImageTooLarge(Format("The image of %d x %d pixels could not be made", size.Width, size.Height));
-    {
-        cairo_t* cr = cairo_create(picture.Surface());
-        SetSourceColor(cr, map.MapStyle().BackgroundColor());
-        cairo_paint(cr);
-        cairo_destroy(cr);
-    }
+    PaintExportBackground(picture.Surface(), map.MapStyle(), size.Width, size.Height);
     TPaintMatrix matrix;
     matrix.XX = zoom;
     matrix.YY = zoom;

@@ -8,6 +8,7 @@
 #include "render/Float2D.h"
 
 class TMindMap;
+class TMindMapStyleBase;
 
 class EOXToolsException : public ECVException {
 public:
@@ -33,6 +34,10 @@ struct TImageSize {
     int Height = 0;
 };
 TImageSize ExportImageSize(const TFloatRect& area, double zoom);
+
+// The background of a picture of width x height pixels: the style's pattern when it shows one (a large picture
+// covering the area, else tiles from the top-left corner), otherwise its background colour.
+void PaintExportBackground(cairo_surface_t* surface, const TMindMapStyleBase& style, int width, int height);
 
 // Renders the map, or only the selected branches, into an RGB24 image surface. Raises EOXToolsException
 // "No topics selected" when branches only are asked for and no topic is selected, and EImageTooLarge when the

@@ -1,6 +1,7 @@
 #include "styling/CVStyleManager.h"
 
 #include "platform/CVStrings.h"
+#include "styling/Patterns.h"
 
 #include <pango/pangocairo.h>
 
@@ -451,6 +452,7 @@ void TStyleManager::ForEachObserver(const std::function<void(TStyleManagerObserv
 
 void SetUpBuiltInStyles(TStyleManager& manager) {
     manager.Options().SetAppearance(apLight);
+    manager.SetPatternResolver([](std::string_view key) -> TBackgroundPattern* { return FindPattern(key); });
     RegisterBuiltInColorSchemes(manager.Schemes());
     RegisterBuiltInStyleSheets(manager);
 }

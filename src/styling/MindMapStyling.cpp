@@ -809,8 +809,8 @@ void TMindMapStyleBase::SetOwnedPattern(TOwnedPattern pattern) {
 TColor TMindMapStyleBase::EffectiveBackgroundColor(
     const std::function<TColor(const TBackgroundPattern&)>& averageColorOf) const {
     const TBackgroundPattern* pattern = GetBackgroundPattern();
-    if ((FOverrides & msoBackgroundColor) == 0 && pattern != nullptr && averageColorOf)
-        return averageColorOf(*pattern);
+    if ((FOverrides & msoBackgroundColor) == 0 && pattern != nullptr)
+        return averageColorOf ? averageColorOf(*pattern) : pattern->AverageColor();
     return GetBackgroundColor();
 }
 

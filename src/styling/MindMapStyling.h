@@ -25,10 +25,22 @@
 #include <utility>
 #include <vector>
 
-class TBackgroundPattern;
 class TElementStyle;
 class TNodeStyleBase;
 class TLeveledMindMapStyle;
+
+// What styles need of a background pattern; the patterns themselves are the pattern registry's
+// (styling/Patterns.h).
+class TBackgroundPattern {
+public:
+    TBackgroundPattern() = default;
+    TBackgroundPattern(const TBackgroundPattern&) = delete;
+    TBackgroundPattern& operator=(const TBackgroundPattern&) = delete;
+    virtual ~TBackgroundPattern() = default;
+
+    // The pattern's mean colour: what a background showing it counts as when colours are chosen against it.
+    virtual TColor AverageColor() const = 0;
+};
 
 // Topic border shapes; documents store the value names ("sbsEllipse").
 enum TNodeBorderStyle : std::uint8_t {
@@ -601,7 +613,7 @@ private:
 };
 
 // A pattern the map style owns (a custom pattern read from a document). The pattern module makes it with the
-// deleter that suits its class, so this module never needs the pattern's definition.
+// deleter that suits its class.
 using TOwnedPattern = std::unique_ptr<TBackgroundPattern, void (*)(TBackgroundPattern*)>;
 
 using TNodeStyleChangeEvent = std::function<void(TNodeStyleBase&)>;
@@ -647,8 +659,10 @@ public:
     void SetOwnedPattern(TOwnedPattern pattern);
 
     // The colour the background shows: the pattern's average colour when a pattern shows (own background colour
-    // bit clear and a pattern present), else the background colour.
-    TColor EffectiveBackgroundColor(const std::function<TColor(const TBackgroundPattern&)>& averageColorOf) const;
+    // bit clear and a pattern present), else the background colour. Without averageColorOf the pattern's own
+    // AverageColor is taken.
+    TColor
+    EffectiveBackgroundColor(const std::function<TColor(const TBackgroundPattern&)>& averageColorOf = nullptr) const;
     bool HasPatternBackground() const;
     // False only when a style in the chain sets the colour and it is not clNone.
     bool CheckboxColorIsAutomatic() const;
