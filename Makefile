@@ -17,8 +17,9 @@ build-test: bootstrap
 	@cmake --build build/test -j $(JOBS)
 
 run: build-release
-	@# the window comes with the viewer; until then the sample is shown as its outline
-	build/release/src/app/corvella-viewer --outline $(SAMPLE)
+	@# the window comes with the viewer; until then the sample is drawn to a picture
+	build/release/src/app/corvella-viewer --export-png build/sample.png $(SAMPLE)
+	@echo "The sample map is drawn in $(CURDIR)/build/sample.png"
 
 test: build-test
 	cd build/test && ctest --output-on-failure -j $(JOBS)

@@ -6,6 +6,7 @@
 #include "model/CVMindMaps.h"
 #include "platform/CVStrings.h"
 #include "platform/Files.h"
+#include "render/MapImageExports.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -13,6 +14,7 @@
 #include <exception>
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -24,6 +26,8 @@ constexpr const char* kUsage = "Usage: corvella-viewer [OPTION] [FILE]\n"
                                "\n"
                                "  --outline FILE          print the topics of FILE as a TAB-indented outline\n"
                                "  --export-cvmx OUT FILE  write FILE as a native .cvmx archive to OUT\n"
+                               "  --export-png OUT FILE [--zoom PERCENT]\n"
+                               "                          draw FILE as a PNG picture to OUT (default zoom 100)\n"
                                "  --help                  show this help and exit\n"
                                "  --version               show the version and exit\n";
 
@@ -92,21 +96,53 @@ int ExportCvmx(const std::vector<std::string>& arguments) {
     return 0;
 }
 
+// The whole map drawn as "Copy as Image" draws it, at the zoom, written as PNG. A picture too large to make is
+// refused before anything is written.
+int ExportPng(const std::vector<std::string>& arguments) {
+    double zoom = 1;
+    if (arguments.size() == 4) {
+        const std::optional<double> percent = ParseFloat(arguments[3]);
+        if (arguments[2] != "--zoom" || !percent || !(*percent > 0) || *percent > 10000) {
+            std::fputs("corvella-viewer: --zoom takes a percentage above 0 and up to 10000\n", stderr);
+            std::fputs(kUsage, stderr);
+            return 2;
+        }
+        zoom = *percent / 100;
+    }
+    const std::string& destination = arguments[0];
+    TOpenedDocument document(arguments[1]);
+    TPicture picture;
+    try {
+        picture = RenderMapBitmap(document.Map(), false, zoom);
+    } catch (const EImageTooLarge& error) {
+        throw ECVException(std::string(error.what()) + "; try a smaller --zoom");
+    }
+    if (cairo_surface_write_to_png(picture.Surface(), destination.c_str()) != CAIRO_STATUS_SUCCESS) {
+        std::error_code ignored;
+        std::filesystem::remove(destination, ignored);
+        throw ECVException(Format("Cannot write %s", destination.c_str()));
+    }
+    return 0;
+}
+
 struct TCommand {
     std::string_view Option;
     std::size_t ArgumentCount;
-    const char* ArgumentError; // printed when the count does not match
+    std::size_t MaxArgumentCount; // options after the required arguments
+    const char* ArgumentError;    // printed when the count does not match
     int (*Run)(const std::vector<std::string>& arguments);
 };
 
-// Every headless option: its name, the number of arguments it takes, and what it runs.
+// Every headless option: its name, the numbers of arguments it takes, and what it runs.
 const TCommand kCommands[] = {
-    {"--outline", 1, "--outline takes one file", &PrintOutline},
-    {"--export-cvmx", 2, "--export-cvmx takes an output file and a file", &ExportCvmx},
+    {"--outline", 1, 1, "--outline takes one file", &PrintOutline},
+    {"--export-cvmx", 2, 2, "--export-cvmx takes an output file and a file", &ExportCvmx},
+    {"--export-png", 2, 4, "--export-png takes an output file, a file and optionally --zoom PERCENT", &ExportPng},
 };
 
 int RunCommand(const TCommand& command, int argc, char** argv) {
-    if (static_cast<std::size_t>(argc) != command.ArgumentCount + 2) {
+    const auto count = static_cast<std::size_t>(argc) - 2;
+    if (count != command.ArgumentCount && count != command.MaxArgumentCount) {
         std::fprintf(stderr, "corvella-viewer: %s\n", command.ArgumentError);
         std::fputs(kUsage, stderr);
         return 2;
