@@ -30,20 +30,6 @@ std::string TrimLeft(std::string_view s) {
     throw ECVException(Format("The outline holds more than %zu topics", kMaxImportedTopics));
 }
 
-// Measures a topic's text in its font, the way the layout measures it.
-class TImportMeasurer : public ITextMeasurer {
-public:
-    explicit TImportMeasurer(const TMindMapNode& topic)
-        : FRole(&StyleManager().TopicDataForLevel(topic.Level())), FFont(topic.Style().FontDescriptor()) {}
-    TFloatPoint MeasureText(std::string_view text) override {
-        return StyleManager().MeasureElementText(*FRole, FFont, text).Size;
-    }
-    double LineHeight() override { return StyleManager().MeasureElementText(*FRole, FFont, "Wyg").LineBox.Y; }
-
-private:
-    const TPangoMindNodeStyleData* FRole; // not owned
-    TFontDescriptor FFont;
-};
 
 std::string Translated(std::string_view key, std::string_view english) {
     return StyleManager().Translate(key, english);
@@ -117,7 +103,7 @@ void FinishImport(TMindMap& map) {
     if (ImportOptions().WrapImportedTopics) {
         for (int i = 0; i < map.TopicCount(); ++i) {
             TMindMapNode& topic = *map.TopicAt(i);
-            TImportMeasurer measurer(topic);
+            TTopicTextMeasurer measurer(topic);
             AutoWrap(topic, measurer, false);
         }
         map.Refresh();

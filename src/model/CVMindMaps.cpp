@@ -46,20 +46,6 @@ std::string ShortDateText(double days) {
     return result;
 }
 
-// Measures a topic's text in the font it is drawn with, for the word wrapper.
-class TTopicFontMeasurer : public ITextMeasurer {
-public:
-    explicit TTopicFontMeasurer(const TMindMapNode& topic)
-        : FRole(&StyleManager().TopicDataForLevel(topic.Level())), FFont(topic.Style().FontDescriptor()) {}
-    TFloatPoint MeasureText(std::string_view text) override {
-        return StyleManager().MeasureElementText(*FRole, FFont, text).Size;
-    }
-    double LineHeight() override { return StyleManager().MeasureElementText(*FRole, FFont, "Wyg").LineBox.Y; }
-
-private:
-    const TPangoMindNodeStyleData* FRole; // not owned
-    TFontDescriptor FFont;
-};
 
 // Free texts on relations are measured with the relations; those of topics with their topic.
 void RefreshContainedTexts(TCompositeElement& element) {
@@ -69,6 +55,17 @@ void RefreshContainedTexts(TCompositeElement& element) {
 }
 
 } // namespace
+
+TTopicTextMeasurer::TTopicTextMeasurer(const TMindMapNode& topic)
+    : FRole(&StyleManager().TopicDataForLevel(topic.Level())), FFont(topic.Style().FontDescriptor()) {}
+
+TFloatPoint TTopicTextMeasurer::MeasureText(std::string_view text) {
+    return StyleManager().MeasureElementText(*FRole, FFont, text).Size;
+}
+
+double TTopicTextMeasurer::LineHeight() {
+    return StyleManager().MeasureElementText(*FRole, FFont, "Wyg").LineBox.Y;
+}
 
 std::string NormalizeTopicText(const std::string& text) {
     std::string result = ReplaceLineBreaks(text, "\r");
@@ -1457,7 +1454,7 @@ void TMindMap::FinishReading() {
     // widths stored with wrapped topics are applied once, in the fonts the sheet gives
     for (const auto& topic : FTopics)
         if (topic->FWrapWidth > 0) {
-            TTopicFontMeasurer measurer(*topic);
+            TTopicTextMeasurer measurer(*topic);
             ApplyStoredWrapWidth(*topic, measurer);
         }
     if (FSelection.empty())

@@ -13,6 +13,7 @@
 #include "render/Float2D.h"
 #include "styling/Colors.h"
 #include "styling/MindMapStyling.h"
+#include "text/TextWrappers.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -26,6 +27,7 @@ class TMindMapNode;
 class TStyleSheet;
 class TCompositeElement;
 class TParentRelation;
+class TPangoMindNodeStyleData;
 
 enum TElementKind : std::uint8_t {
     ekNone,
@@ -488,11 +490,11 @@ public:
     THotSpot HotSpotAt(TFloatPoint point) const { return ContentHotSpotAt(FContent, Frame(), point); }
 
     // Outputs of the layout pass.
-    TFloatPoint BranchSize{};           // the box around the topic and its laid-out descendants
-    TFloatPoint BranchOrigin{};         // the topic's centre measured from that box's top-left corner
-    int SideFlags = 0;                  // sfRight, sfLeft, sfBelow, sfAbove of its parent; 0 when placed freely
+    TFloatPoint BranchSize{};                  // the box around the topic and its laid-out descendants
+    TFloatPoint BranchOrigin{};                // the topic's centre measured from that box's top-left corner
+    int SideFlags = 0;                         // sfRight, sfLeft, sfBelow, sfAbove of its parent; 0 when placed freely
     TStyleAlignment AutoAlignment = salCenter; // the alignment the layout suggests
-    TFloatPoint ChildConnectionStart{}; // where the connections to the children start
+    TFloatPoint ChildConnectionStart{};        // where the connections to the children start
     // The fill of the innermost branch hull or filled group around the topic (clNone: none); topics without a
     // fill of their own are filled with it.
     TColor HullFill = clNone;
@@ -808,3 +810,15 @@ private:
 
 // Normalises stored text: every line break becomes one CR, other control characters become spaces.
 std::string NormalizeTopicText(const std::string& text);
+
+// Measures text in a topic's font, as the layout measures the topic: for the word wrapper.
+class TTopicTextMeasurer : public ITextMeasurer {
+public:
+    explicit TTopicTextMeasurer(const TMindMapNode& topic);
+    TFloatPoint MeasureText(std::string_view text) override;
+    double LineHeight() override;
+
+private:
+    const TPangoMindNodeStyleData* FRole; // not owned
+    TFontDescriptor FFont;
+};

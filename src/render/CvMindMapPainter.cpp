@@ -673,6 +673,25 @@ void TMindMapPainter::PaintImageSurface(const TPicture& picture, TFloatPoint siz
     cairo_restore(cr);
 }
 
+void TMindMapPainter::PaintClippedImage(const TPicture& picture, int clip, const TFloatRect& rect,
+                                        TFloatPoint clipOffset, double scale, bool dimmed) {
+    cairo_t* cr = FContext;
+    cairo_save(cr);
+    cairo_new_path(cr);
+    AppendImageClip(cr, clip, rect);
+    cairo_clip(cr);
+    cairo_translate(cr, rect.Left - clipOffset.X, rect.Top - clipOffset.Y);
+    if (scale > 0 && std::isfinite(scale))
+        cairo_scale(cr, scale, scale);
+    cairo_set_source_surface(cr, picture.Surface(), 0, 0);
+    cairo_pattern_set_filter(cairo_get_source(cr), ImageFilter());
+    if (dimmed)
+        cairo_paint_with_alpha(cr, 0.25);
+    else
+        cairo_paint(cr);
+    cairo_restore(cr);
+}
+
 void TMindMapPainter::PaintTopicImage(TMindMapNode& topic, bool dimmed) {
     TEmbeddedImage* image = topic.EmbeddedImage();
     if (!image)
@@ -690,21 +709,7 @@ void TMindMapPainter::PaintTopicImage(TMindMapNode& topic, bool dimmed) {
     const double k = squareClip ? rect.Width / std::min(w, h) : rect.Width / w;
     if (!(k > 0) || !std::isfinite(k))
         return;
-    const TFloatPoint offset = image->ClipOffset();
-    const TFloatPoint origin{rect.Left - offset.X, rect.Top - offset.Y};
-    cairo_t* cr = FContext;
-    cairo_save(cr);
-    AppendImageClip(cr, image->Clip(), rect);
-    cairo_clip(cr);
-    cairo_translate(cr, origin.X, origin.Y);
-    cairo_scale(cr, k, k);
-    cairo_set_source_surface(cr, picture.Surface(), 0, 0);
-    cairo_pattern_set_filter(cairo_get_source(cr), ImageFilter());
-    if (dimmed)
-        cairo_paint_with_alpha(cr, 0.25);
-    else
-        cairo_paint(cr);
-    cairo_restore(cr);
+    PaintClippedImage(picture, image->Clip(), rect, image->ClipOffset(), k, dimmed);
 }
 
 void TMindMapPainter::PaintTopicIcon(TMindMapNode& topic, bool dimmed) {
@@ -1509,22 +1514,7 @@ void TMindMapPainter::PaintImageElement(TMindMapImage& image) {
         cairo_set_line_width(cr, 3);
         cairo_stroke(cr);
     } else {
-        const double k = image.Scale() * 0.5333333333333333;
-        const TFloatPoint offset = image.ClipOffset();
-        cairo_save(cr);
-        cairo_new_path(cr);
-        AppendImageClip(cr, image.Clip(), b);
-        cairo_clip(cr);
-        cairo_translate(cr, b.Left - offset.X, b.Top - offset.Y);
-        if (k > 0 && std::isfinite(k))
-            cairo_scale(cr, k, k);
-        cairo_set_source_surface(cr, picture.Surface(), 0, 0);
-        cairo_pattern_set_filter(cairo_get_source(cr), ImageFilter());
-        if (dimmed)
-            cairo_paint_with_alpha(cr, 0.25);
-        else
-            cairo_paint(cr);
-        cairo_restore(cr);
+        PaintClippedImage(picture, image.Clip(), b, image.ClipOffset(), image.Scale() * 0.5333333333333333, dimmed);
     }
     if (Interactive() && image.Selected()) {
         const bool several = FSelection->Map().HasMultiSelection();

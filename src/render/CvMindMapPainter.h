@@ -161,6 +161,9 @@ public:
 
 private:
     void PaintTopicImage(TMindMapNode& topic, bool dimmed);
+    // A picture clipped by a clip shape over rect, scaled about the rectangle's corner less the clip offset.
+    void PaintClippedImage(const TPicture& picture, int clip, const TFloatRect& rect, TFloatPoint clipOffset,
+                           double scale, bool dimmed);
     void PaintTopicIcon(TMindMapNode& topic, bool dimmed);
     void PaintTopicText(TMindMapNode& topic, bool dimmed);
     // The check-box colour and whether the plain grey variant is drawn.
