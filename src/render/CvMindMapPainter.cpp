@@ -78,6 +78,12 @@ TPicture ProgramPicture(const std::string& name) {
     }
 }
 
+// A quadratic curve from the current point `from`, as the cubic cairo draws.
+void QuadraticTo(cairo_t* cr, const TFloatPoint& from, const TFloatPoint& control, const TFloatPoint& to) {
+    cairo_curve_to(cr, from.X + 2.0 / 3 * (control.X - from.X), from.Y + 2.0 / 3 * (control.Y - from.Y),
+                   to.X + 2.0 / 3 * (control.X - to.X), to.Y + 2.0 / 3 * (control.Y - to.Y), to.X, to.Y);
+}
+
 double Luminance(TColor color) {
     return ColorRGBToHLS(color).Luminance / static_cast<double>(HLSMax);
 }
@@ -884,8 +890,7 @@ void TMindMapPainter::PaintSmoothHull(const TMapHull& hull, bool dimmed) {
         const TFloatPoint& b = p[(i + 1) % n];
         const auto [c1, c2] = cuts(a, b);
         // a quadratic through the corner as a cubic
-        cairo_curve_to(cr, x + 2.0 / 3 * (a.X - x), y + 2.0 / 3 * (a.Y - y), c1.X + 2.0 / 3 * (a.X - c1.X),
-                       c1.Y + 2.0 / 3 * (a.Y - c1.Y), c1.X, c1.Y);
+        QuadraticTo(cr, {x, y}, a, c1);
         x = c1.X;
         y = c1.Y;
         if (VectorLength(b - a) > 10) {
@@ -912,8 +917,7 @@ void TMindMapPainter::PaintCloudHull(const TMapHull& hull, bool dimmed) {
         const double length = VectorLength(d);
         const double bulge = length <= 100 ? 0.3 : 0.3 * 100 / length;
         const TFloatPoint control = (a + b) * 0.5 + TFloatPoint{d.Y, -d.X} * bulge;
-        cairo_curve_to(cr, a.X + 2.0 / 3 * (control.X - a.X), a.Y + 2.0 / 3 * (control.Y - a.Y),
-                       b.X + 2.0 / 3 * (control.X - b.X), b.Y + 2.0 / 3 * (control.Y - b.Y), b.X, b.Y);
+        QuadraticTo(cr, a, control, b);
     }
     cairo_close_path(cr);
     FillAndStrokeHull(cr, hull, dimmed, *this);
@@ -1435,10 +1439,6 @@ bool TMindMapPainter::PaintCallout(TMindMapText& t, TColor fill, bool dimmed) {
         const double r = std::min({5.0, b.Width / 2, b.Height / 2});
         const TFloatPoint corners[] = {
             {b.Left, b.Top}, {b.Right(), b.Top}, {b.Right(), b.Bottom()}, {b.Left, b.Bottom()}};
-        const auto quad = [cr](TFloatPoint from, TFloatPoint control, TFloatPoint to) {
-            cairo_curve_to(cr, from.X + 2.0 / 3 * (control.X - from.X), from.Y + 2.0 / 3 * (control.Y - from.Y),
-                           to.X + 2.0 / 3 * (control.X - to.X), to.Y + 2.0 / 3 * (control.Y - to.Y), to.X, to.Y);
-        };
         cairo_move_to(cr, b.Left + r, b.Top);
         for (int e = 0; e < 4; ++e) {
             const TFloatPoint corner = corners[(e + 1) % 4];
@@ -1461,7 +1461,7 @@ bool TMindMapPainter::PaintCallout(TMindMapText& t, TColor fill, bool dimmed) {
                                               : e == 1 ? TFloatPoint{-1, 0}
                                               : e == 2 ? TFloatPoint{0, -1}
                                                        : TFloatPoint{1, 0};
-            quad(before, corner, corner + nextDirection * r);
+            QuadraticTo(cr, before, corner, corner + nextDirection * r);
         }
         cairo_close_path(cr);
         if (fill != clNone) {

@@ -71,7 +71,7 @@ bool CommitStore(TRegistryStore& store) {
 constexpr int kMaxFormatWidth = 1024;
 constexpr int kMaxFormatPrecision = 100;
 
-struct TPlaceholderSpec {
+struct TPlaceholder {
     std::size_t End = 0; // just after the type letter
     int Index = -1;      // explicit argument index, or -1
     bool LeftAligned = false;
@@ -93,35 +93,35 @@ bool ReadCount(std::string_view format, std::size_t& pos, int& value) {
 }
 
 // The placeholder starting with the "%" at pos, or nothing when the text there is none.
-std::optional<TPlaceholderSpec> ParsePlaceholder(std::string_view format, std::size_t pos) {
-    TPlaceholderSpec spec;
+std::optional<TPlaceholder> ParsePlaceholder(std::string_view format, std::size_t pos) {
+    TPlaceholder placeholder;
     std::size_t i = pos + 1;
     std::size_t digitsEnd = i;
     int number = 0;
     if (ReadCount(format, digitsEnd, number) && digitsEnd < format.size() && format[digitsEnd] == ':') {
-        spec.Index = number;
+        placeholder.Index = number;
         i = digitsEnd + 1;
     }
     if (i < format.size() && format[i] == '-') {
-        spec.LeftAligned = true;
+        placeholder.LeftAligned = true;
         ++i;
     }
     if (ReadCount(format, i, number))
-        spec.Width = number;
+        placeholder.Width = number;
     if (i < format.size() && format[i] == '.') {
         ++i;
         if (!ReadCount(format, i, number))
             return std::nullopt;
-        spec.Precision = number;
+        placeholder.Precision = number;
     }
     if (i >= format.size())
         return std::nullopt;
     const char type = static_cast<char>(format[i] >= 'A' && format[i] <= 'Z' ? format[i] - 'A' + 'a' : format[i]);
     if (std::string_view("duxefgnmps").find(type) == std::string_view::npos)
         return std::nullopt;
-    spec.Type = type;
-    spec.End = i + 1;
-    return spec;
+    placeholder.Type = type;
+    placeholder.End = i + 1;
+    return placeholder;
 }
 
 std::string FormatDouble(double value, std::chars_format style, int precision) {
@@ -177,11 +177,11 @@ std::string FormatInteger(std::int64_t value, char type, int precision) {
     return negative ? "-" + digits : digits;
 }
 
-std::string FormatArgument(const TPlaceholderSpec& spec, const TFormatArg& arg) {
-    const int precision = std::min(spec.Precision, kMaxFormatPrecision);
+std::string FormatArgument(const TPlaceholder& placeholder, const TFormatArg& arg) {
+    const int precision = std::min(placeholder.Precision, kMaxFormatPrecision);
     const auto& value = arg.Value();
     if (const auto* text = std::get_if<std::string>(&value)) {
-        if (spec.Type != 's' || precision < 0)
+        if (placeholder.Type != 's' || precision < 0)
             return *text;
         // A precision cuts a text to that many characters.
         std::size_t pos = 0;
@@ -191,13 +191,13 @@ std::string FormatArgument(const TPlaceholderSpec& spec, const TFormatArg& arg) 
     }
     const auto* integer = std::get_if<std::int64_t>(&value);
     const double real = integer ? static_cast<double>(*integer) : std::get<double>(value);
-    switch (spec.Type) {
+    switch (placeholder.Type) {
     case 'd':
     case 'u':
     case 'x':
     case 'p': {
         const std::optional<std::int64_t> whole = integer ? *integer : AsInteger(real);
-        return whole ? FormatInteger(*whole, spec.Type, precision) : FormatFloat(real);
+        return whole ? FormatInteger(*whole, placeholder.Type, precision) : FormatFloat(real);
     }
     case 'e':
         return FormatDouble(real, std::chars_format::scientific, precision < 0 ? 14 : std::max(precision - 1, 0));
@@ -215,14 +215,14 @@ std::string FormatArgument(const TPlaceholderSpec& spec, const TFormatArg& arg) 
     }
 }
 
-void AppendPadded(std::string& out, const std::string& text, const TPlaceholderSpec& spec) {
-    const std::size_t width = static_cast<std::size_t>(std::clamp(spec.Width, 0, kMaxFormatWidth));
+void AppendPadded(std::string& out, const std::string& text, const TPlaceholder& placeholder) {
+    const std::size_t width = static_cast<std::size_t>(std::clamp(placeholder.Width, 0, kMaxFormatWidth));
     const std::size_t length = CodePointCount(text);
     const std::size_t padding = width > length ? width - length : 0;
-    if (!spec.LeftAligned)
+    if (!placeholder.LeftAligned)
         out.append(padding, ' ');
     out += text;
-    if (spec.LeftAligned)
+    if (placeholder.LeftAligned)
         out.append(padding, ' ');
 }
 
@@ -558,19 +558,19 @@ std::string FormatText(std::string_view format, const std::vector<TFormatArg>& a
             pos = percent + 2;
             continue;
         }
-        const std::optional<TPlaceholderSpec> spec = ParsePlaceholder(format, percent);
-        if (!spec) {
+        const std::optional<TPlaceholder> placeholder = ParsePlaceholder(format, percent);
+        if (!placeholder) {
             out += '%';
             pos = percent + 1;
             continue;
         }
-        const std::size_t argument = spec->Index >= 0 ? static_cast<std::size_t>(spec->Index) : next;
+        const std::size_t argument = placeholder->Index >= 0 ? static_cast<std::size_t>(placeholder->Index) : next;
         next = argument + 1;
         if (argument < args.size())
-            AppendPadded(out, FormatArgument(*spec, args[argument]), *spec);
+            AppendPadded(out, FormatArgument(*placeholder, args[argument]), *placeholder);
         else
-            out.append(format, percent, spec->End - percent);
-        pos = spec->End;
+            out.append(format, percent, placeholder->End - percent);
+        pos = placeholder->End;
     }
     return out;
 }
@@ -584,15 +584,15 @@ std::vector<TFormatPlaceholder> ScanPlaceholders(std::string_view format) {
             pos += 2;
             continue;
         }
-        const std::optional<TPlaceholderSpec> spec = ParsePlaceholder(format, pos);
-        if (!spec) {
+        const std::optional<TPlaceholder> placeholder = ParsePlaceholder(format, pos);
+        if (!placeholder) {
             ++pos;
             continue;
         }
-        const int argument = spec->Index >= 0 ? spec->Index : next;
+        const int argument = placeholder->Index >= 0 ? placeholder->Index : next;
         next = argument + 1;
-        placeholders.push_back({argument, spec->Type, std::string(format.substr(pos, spec->End - pos))});
-        pos = spec->End;
+        placeholders.push_back({argument, placeholder->Type, std::string(format.substr(pos, placeholder->End - pos))});
+        pos = placeholder->End;
     }
     return placeholders;
 }
