@@ -3,7 +3,7 @@ JOBS ?= 2
 SAMPLE ?= examples/tour.cvmx
 CMAKE_COMMON = -G Ninja -DCMAKE_EXPORT_COMPILE_COMMANDS=ON
 
-.PHONY: run test bench build-release build-test bootstrap clean format
+.PHONY: run test bench fuzz memcheck build-release build-test bootstrap clean format
 
 bootstrap:
 	@scripts/bootstrap
@@ -26,6 +26,16 @@ test: build-test
 
 bench: build-release
 	build/release/bench/cv-bench
+
+# Every fuzz target for FUZZ_SECONDS (default 60) each, two at a time; see scripts/fuzz.
+fuzz:
+	@scripts/bootstrap fuzz
+	scripts/fuzz
+
+# The whole test suite under valgrind; see scripts/memcheck.
+memcheck:
+	@scripts/bootstrap memcheck
+	scripts/memcheck
 
 format:
 	clang-format -i $$(git ls-files '*.cpp' '*.h')

@@ -1,0 +1,1 @@
+<map version="1.0.1"><node TEXT="Root" LINK="http://x"><node TEXT="A" POSITION="left"><richcontent TYPE="NOTE"><html><body><p>note</p></body></html></richcontent></node><node TEXT="&lt;html&gt;&lt;p&gt;B&lt;/p&gt;"/></node></map>
