@@ -1,5 +1,7 @@
 #include "TestSupport.h"
 
+#include <algorithm>
+#include <atomic>
 #include <cairo.h>
 #include <cstdio>
 #include <cstdlib>
@@ -7,9 +9,18 @@
 #include <fstream>
 #include <gtest/gtest.h>
 #include <iterator>
+#include <jpeglib.h>
 #include <memory>
 #include <stdexcept>
 #include <zip.h>
+#include <zlib.h>
+
+#if defined(__SANITIZE_ADDRESS__)
+// AddressSanitizer's allocator calls these hooks on every allocation and release.
+extern "C" int __sanitizer_install_malloc_and_free_hooks(void (*mallocHook)(const volatile void*, std::size_t),
+                                                         void (*freeHook)(const volatile void*));
+extern "C" std::size_t __sanitizer_get_allocated_size(const volatile void* pointer);
+#endif
 
 // One-time allocations of the font and text libraries live as long as the process; LeakSanitizer reads these
 // suppressions when the sanitizers are built in.
@@ -36,6 +47,306 @@ std::string MakeZip(const std::vector<std::pair<std::string, std::string>>& entr
     std::ifstream in(path, std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(in), {});
 }
+
+namespace {
+
+void PutLittleEndian(std::string& out, std::uint64_t value, int bytes) {
+    for (int i = 0; i < bytes; ++i)
+        out += static_cast<char>((value >> (8 * i)) & 0xFF);
+}
+
+void PatchLittleEndian(std::string& out, std::size_t at, std::uint32_t value) {
+    for (int i = 0; i < 4; ++i)
+        out[at + static_cast<std::size_t>(i)] = static_cast<char>((value >> (8 * i)) & 0xFF);
+}
+
+std::uint32_t LittleEndianAt(const std::string& bytes, std::size_t at, int count) {
+    std::uint32_t value = 0;
+    for (int i = count; i-- > 0;)
+        value = (value << 8) | static_cast<unsigned char>(bytes.at(at + static_cast<std::size_t>(i)));
+    return value;
+}
+
+struct TDeflatedEntry {
+    std::string Data;
+    std::uint32_t Crc = 0;
+    std::uint64_t Size = 0;
+};
+
+TDeflatedEntry DeflatePieces(const std::vector<TZipPiece>& pieces) {
+    TDeflatedEntry entry;
+    entry.Crc = static_cast<std::uint32_t>(crc32(0, nullptr, 0));
+    z_stream stream{};
+    if (deflateInit2(&stream, Z_BEST_COMPRESSION, Z_DEFLATED, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY) != Z_OK)
+        throw std::runtime_error("cannot deflate a test archive");
+    std::vector<unsigned char> out(1 << 16);
+    const auto feed = [&](const std::string& block, int flush) {
+        entry.Crc = static_cast<std::uint32_t>(
+            crc32(entry.Crc, reinterpret_cast<const Bytef*>(block.data()), static_cast<uInt>(block.size())));
+        entry.Size += block.size();
+        stream.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(block.data()));
+        stream.avail_in = static_cast<uInt>(block.size());
+        do {
+            stream.next_out = out.data();
+            stream.avail_out = static_cast<uInt>(out.size());
+            deflate(&stream, flush);
+            entry.Data.append(reinterpret_cast<const char*>(out.data()), out.size() - stream.avail_out);
+        } while (stream.avail_out == 0);
+    };
+    for (const TZipPiece& piece : pieces) {
+        if (piece.Text.empty())
+            continue;
+        // the piece repeated into blocks of about 64 KiB, then what is left over
+        const std::uint64_t perBlock = std::max<std::uint64_t>(1, 65536 / piece.Text.size());
+        std::string block;
+        for (std::uint64_t i = 0; i < perBlock; ++i)
+            block += piece.Text;
+        for (std::uint64_t i = 0; i < piece.Count / perBlock; ++i)
+            feed(block, Z_NO_FLUSH);
+        block.clear();
+        for (std::uint64_t i = 0; i < piece.Count % perBlock; ++i)
+            block += piece.Text;
+        feed(block, Z_NO_FLUSH);
+    }
+    feed({}, Z_FINISH);
+    deflateEnd(&stream);
+    if (entry.Size >= 0xFFFFFFFFu || entry.Data.size() >= 0xFFFFFFFFu)
+        throw std::runtime_error("a test archive entry must stay below 4 GiB");
+    return entry;
+}
+
+} // namespace
+
+std::string MakeStreamedZip(const std::vector<TZipStreamEntry>& entries) {
+    std::string zip;
+    std::string directory;
+    const std::vector<TZipPiece>* previousPieces = nullptr;
+    TDeflatedEntry entry;
+    for (const TZipStreamEntry& item : entries) {
+        // entries of the same content are deflated once
+        const auto same = [&](const std::vector<TZipPiece>& pieces) {
+            return previousPieces && pieces.size() == previousPieces->size() &&
+                   std::equal(
+                       pieces.begin(), pieces.end(), previousPieces->begin(),
+                       [](const TZipPiece& a, const TZipPiece& b) { return a.Text == b.Text && a.Count == b.Count; });
+        };
+        if (!same(item.Pieces))
+            entry = DeflatePieces(item.Pieces);
+        previousPieces = &item.Pieces;
+        const std::size_t offset = zip.size();
+        // local header: version 2.0, no flags, deflated, 1 January 1980
+        zip += "PK\x03\x04";
+        PutLittleEndian(zip, 20, 2);
+        PutLittleEndian(zip, 0, 2);
+        PutLittleEndian(zip, 8, 2);
+        PutLittleEndian(zip, 0, 2);
+        PutLittleEndian(zip, 0x21, 2);
+        PutLittleEndian(zip, entry.Crc, 4);
+        PutLittleEndian(zip, entry.Data.size(), 4);
+        PutLittleEndian(zip, entry.Size, 4);
+        PutLittleEndian(zip, item.Name.size(), 2);
+        PutLittleEndian(zip, 0, 2);
+        zip += item.Name;
+        zip += entry.Data;
+        directory += "PK\x01\x02";
+        PutLittleEndian(directory, 20, 2);
+        PutLittleEndian(directory, 20, 2);
+        PutLittleEndian(directory, 0, 2);
+        PutLittleEndian(directory, 8, 2);
+        PutLittleEndian(directory, 0, 2);
+        PutLittleEndian(directory, 0x21, 2);
+        PutLittleEndian(directory, entry.Crc, 4);
+        PutLittleEndian(directory, entry.Data.size(), 4);
+        PutLittleEndian(directory, entry.Size, 4);
+        PutLittleEndian(directory, item.Name.size(), 2);
+        PutLittleEndian(directory, 0, 2); // extra field
+        PutLittleEndian(directory, 0, 2); // comment
+        PutLittleEndian(directory, 0, 2); // disk
+        PutLittleEndian(directory, 0, 2); // internal attributes
+        PutLittleEndian(directory, 0, 4); // external attributes
+        PutLittleEndian(directory, offset, 4);
+        directory += item.Name;
+    }
+    const std::size_t directoryOffset = zip.size();
+    zip += directory;
+    zip += "PK\x05\x06";
+    PutLittleEndian(zip, 0, 2);
+    PutLittleEndian(zip, 0, 2);
+    PutLittleEndian(zip, entries.size(), 2);
+    PutLittleEndian(zip, entries.size(), 2);
+    PutLittleEndian(zip, directory.size(), 4);
+    PutLittleEndian(zip, directoryOffset, 4);
+    PutLittleEndian(zip, 0, 2);
+    return zip;
+}
+
+namespace {
+
+// A libzip source that hands out one byte over and over.
+struct TRepeatedByteSource {
+    char Byte;
+    std::uint64_t Count;
+    std::uint64_t Given = 0;
+};
+
+zip_int64_t ReadRepeatedByte(void* state, void* data, zip_uint64_t length, zip_source_cmd_t command) {
+    auto* source = static_cast<TRepeatedByteSource*>(state);
+    switch (command) {
+    case ZIP_SOURCE_OPEN:
+        source->Given = 0;
+        return 0;
+    case ZIP_SOURCE_READ: {
+        const std::uint64_t count = std::min<std::uint64_t>(length, source->Count - source->Given);
+        std::memset(data, source->Byte, count);
+        source->Given += count;
+        return static_cast<zip_int64_t>(count);
+    }
+    case ZIP_SOURCE_STAT: {
+        auto* stat = static_cast<zip_stat_t*>(data);
+        zip_stat_init(stat);
+        stat->size = source->Count;
+        stat->mtime = 0;
+        stat->valid |= ZIP_STAT_SIZE | ZIP_STAT_MTIME;
+        return sizeof(zip_stat_t);
+    }
+    case ZIP_SOURCE_ERROR: {
+        auto* codes = static_cast<int*>(data);
+        codes[0] = codes[1] = 0;
+        return 2 * sizeof(int);
+    }
+    case ZIP_SOURCE_CLOSE:
+    case ZIP_SOURCE_FREE:
+        return 0;
+    case ZIP_SOURCE_SUPPORTS:
+        return zip_source_make_command_bitmap(ZIP_SOURCE_OPEN, ZIP_SOURCE_READ, ZIP_SOURCE_CLOSE, ZIP_SOURCE_STAT,
+                                              ZIP_SOURCE_ERROR, ZIP_SOURCE_FREE, -1);
+    default:
+        return -1;
+    }
+}
+
+} // namespace
+
+std::string MakeZipOfRepeatedByte(const std::string& name, char byte, std::uint64_t count, int method) {
+    TTempDir dir;
+    const std::string path = (dir.Path() / "archive.zip").string();
+    int code = 0;
+    zip* archive = zip_open(path.c_str(), ZIP_CREATE | ZIP_TRUNCATE, &code);
+    if (!archive)
+        throw std::runtime_error("cannot create a test archive");
+    TRepeatedByteSource state{byte, count};
+    zip_source_t* source = zip_source_function(archive, &ReadRepeatedByte, &state);
+    const zip_int64_t index = source ? zip_file_add(archive, name.c_str(), source, ZIP_FL_OVERWRITE) : -1;
+    if (index < 0 || zip_set_file_compression(archive, static_cast<zip_uint64_t>(index), method, 9) != 0 ||
+        zip_close(archive) != 0)
+        throw std::runtime_error("cannot write a test archive");
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+bool SetZipClaimedSizes(std::string& zip, const std::string& name, std::uint32_t compressed, std::uint32_t size) {
+    const std::size_t end = zip.rfind("PK\x05\x06");
+    if (end == std::string::npos)
+        return false;
+    const std::uint32_t count = LittleEndianAt(zip, end + 10, 2);
+    std::size_t at = LittleEndianAt(zip, end + 16, 4);
+    for (std::uint32_t i = 0; i < count; ++i) {
+        const std::size_t nameLength = LittleEndianAt(zip, at + 28, 2);
+        const std::size_t skip = 46 + nameLength + LittleEndianAt(zip, at + 30, 2) + LittleEndianAt(zip, at + 32, 2);
+        if (zip.compare(at + 46, nameLength, name) == 0) {
+            const std::size_t local = LittleEndianAt(zip, at + 42, 4);
+            PatchLittleEndian(zip, at + 20, compressed);
+            PatchLittleEndian(zip, at + 24, size);
+            PatchLittleEndian(zip, local + 18, compressed);
+            PatchLittleEndian(zip, local + 22, size);
+            return true;
+        }
+        at += skip;
+    }
+    return false;
+}
+
+std::string MakeJpeg(int width, int height, bool progressive) {
+    jpeg_compress_struct info;
+    jpeg_error_mgr error;
+    info.err = jpeg_std_error(&error);
+    jpeg_create_compress(&info);
+    unsigned char* buffer = nullptr;
+    unsigned long size = 0;
+    jpeg_mem_dest(&info, &buffer, &size);
+    info.image_width = static_cast<JDIMENSION>(width);
+    info.image_height = static_cast<JDIMENSION>(height);
+    info.input_components = 3;
+    info.in_color_space = JCS_RGB;
+    jpeg_set_defaults(&info);
+    jpeg_set_quality(&info, 90, TRUE);
+    if (progressive)
+        jpeg_simple_progression(&info);
+    jpeg_start_compress(&info, TRUE);
+    std::vector<JSAMPLE> row(static_cast<std::size_t>(width) * 3, 128);
+    while (info.next_scanline < info.image_height) {
+        JSAMPROW rows[] = {row.data()};
+        jpeg_write_scanlines(&info, rows, 1);
+    }
+    jpeg_finish_compress(&info);
+    jpeg_destroy_compress(&info);
+    std::string bytes(reinterpret_cast<const char*>(buffer), size);
+    std::free(buffer);
+    return bytes;
+}
+
+#if defined(__SANITIZE_ADDRESS__)
+namespace {
+
+std::atomic<bool> GHeapWatched{false};
+std::atomic<std::int64_t> GHeapNow{0};
+std::atomic<std::int64_t> GHeapPeak{0};
+
+void HeapAllocated(const volatile void*, std::size_t size) {
+    if (!GHeapWatched.load(std::memory_order_relaxed))
+        return;
+    const std::int64_t now = GHeapNow.fetch_add(static_cast<std::int64_t>(size)) + static_cast<std::int64_t>(size);
+    std::int64_t peak = GHeapPeak.load();
+    while (now > peak && !GHeapPeak.compare_exchange_weak(peak, now)) {
+    }
+}
+
+void HeapReleased(const volatile void* pointer) {
+    if (pointer && GHeapWatched.load(std::memory_order_relaxed))
+        GHeapNow.fetch_sub(static_cast<std::int64_t>(__sanitizer_get_allocated_size(pointer)));
+}
+
+} // namespace
+
+THeapPeak::THeapPeak() {
+    static const bool installed = __sanitizer_install_malloc_and_free_hooks(&HeapAllocated, &HeapReleased) != 0;
+    (void)installed;
+    GHeapNow = 0;
+    GHeapPeak = 0;
+    GHeapWatched = true;
+}
+
+THeapPeak::~THeapPeak() {
+    GHeapWatched = false;
+}
+
+bool THeapPeak::Known() {
+    return true;
+}
+
+std::int64_t THeapPeak::Bytes() const {
+    return GHeapPeak.load();
+}
+#else
+THeapPeak::THeapPeak() = default;
+THeapPeak::~THeapPeak() = default;
+bool THeapPeak::Known() {
+    return false;
+}
+std::int64_t THeapPeak::Bytes() const {
+    return 0;
+}
+#endif
 
 std::string MakePng(int width, int height) {
     cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, width, height);

@@ -17,8 +17,42 @@
 // ZIP archive bytes holding the entries (name, content), deflated.
 std::string MakeZip(const std::vector<std::pair<std::string, std::string>>& entries);
 
+// One piece of an entry of a streamed archive: Text repeated Count times.
+struct TZipPiece {
+    std::string Text;
+    std::uint64_t Count = 1;
+};
+// An entry of a streamed archive: its content is its pieces one after the other.
+struct TZipStreamEntry {
+    std::string Name;
+    std::vector<TZipPiece> Pieces;
+};
+// ZIP archive bytes whose entries are deflated while their content is generated, so that an entry of hundreds of
+// megabytes never exists in memory (entries below 4 GiB).
+std::string MakeStreamedZip(const std::vector<TZipStreamEntry>& entries);
+// ZIP archive bytes of one entry made of `count` copies of one byte, compressed by libzip with `method`
+// (ZIP_CM_DEFLATE, ZIP_CM_BZIP2 ...) while the bytes are generated.
+std::string MakeZipOfRepeatedByte(const std::string& name, char byte, std::uint64_t count, int method);
+// Patches the sizes an archive's local and central headers state for the named entry (what a hostile archive
+// claims, not what it holds). Answers false when there is no such entry.
+bool SetZipClaimedSizes(std::string& zip, const std::string& name, std::uint32_t compressed, std::uint32_t size);
+
 // PNG bytes of a picture of that size, filled with one colour.
 std::string MakePng(int width, int height);
+// JPEG bytes of a grey picture of that size (baseline, or progressive with the default scans).
+std::string MakeJpeg(int width, int height, bool progressive = false);
+
+// The largest amount of heap memory allocated, beyond what was allocated when it was made, while it lives. Only
+// builds with AddressSanitizer can watch the heap; elsewhere Known() is false.
+class THeapPeak {
+public:
+    THeapPeak();
+    ~THeapPeak();
+    THeapPeak(const THeapPeak&) = delete;
+    THeapPeak& operator=(const THeapPeak&) = delete;
+    static bool Known();
+    std::int64_t Bytes() const;
+};
 
 // A native document with the DOCTYPE and root; meta and topics are inserted as given.
 std::string NativeDocument(const std::string& topics, const std::string& meta = "",

@@ -5,6 +5,7 @@
 #include "formats/XMLFilers.h"
 #include "platform/CVStrings.h"
 #include "platform/Guids.h"
+#include "platform/ResourceLimits.h"
 #include "styling/CVCustomStyles.h"
 #include "styling/CVStyleManager.h"
 #include "styling/Patterns.h"
@@ -479,8 +480,21 @@ bool ReadLeveledStyleBlock(const TXMLElement& block, TLeveledMindMapStyle& sheet
 // ---------------------------------------------------------------------------------------------------------------
 // Reader base
 
+void RaiseTooManyTopics() {
+    throw ECVException(Format("The document holds more than %zu topics", kMaxTopics));
+}
+
 TMindMapNode* TCVMindMapReaderBase::NewTopic() {
+    if (static_cast<std::size_t>(FMap->TopicCount()) >= kMaxTopics)
+        RaiseTooManyTopics();
     return FMap->NewTopic({0, 0}, true);
+}
+
+void TCVMindMapReaderBase::CheckTopicCount(const TXMLElement& list, std::string_view name) const {
+    std::size_t count = static_cast<std::size_t>(FMap->TopicCount());
+    for (int i = 0; i < list.ChildCount(); ++i)
+        if (list.Child(i)->IsElementNamed(name) && ++count > kMaxTopics)
+            RaiseTooManyTopics();
 }
 
 TCrossLink* TCVMindMapReaderBase::NewCrossLink(TMindMapNode* source, TMindMapNode* target) {
@@ -695,6 +709,7 @@ void TCvmxMindMapReader::ReadBackgroundPattern(const std::string& name) {
 void TCvmxMindMapReader::ReadTopics(const TXMLElement* topics) {
     if (!topics)
         return;
+    CheckTopicCount(*topics, "topic");
     const int first = Map().TopicCount();
     std::vector<int> parentIds;
     for (int i = 0; i < topics->ChildCount(); ++i) {

@@ -12,6 +12,9 @@
 #include <unordered_map>
 #include <vector>
 
+// Raises ECVException "The document holds more than <kMaxTopics> topics".
+[[noreturn]] void RaiseTooManyTopics();
+
 // Base of every reader: runs inside the map's read (TMindMap::LoadFromText), which is in update mode.
 class TCVMindMapReaderBase {
 public:
@@ -28,7 +31,11 @@ protected:
     TMindMap& Map() const { return *FMap; }
     void Abort() { FAborted = true; }
 
+    // Refuses the topic past kMaxTopics; readers also count what they will make beforehand (CheckTopicCount), so
+    // that a document too large is refused before its topics are built.
     TMindMapNode* NewTopic();
+    // Refuses a list whose children of that name would make more than kMaxTopics topics.
+    void CheckTopicCount(const TXMLElement& list, std::string_view name) const;
     TCrossLink* NewCrossLink(TMindMapNode* source, TMindMapNode* target);
     TNodeGroup* NewGroup(const std::vector<TMindMapNode*>& members);
     // Gives the topics read from index on their parents: parentIndex[i] is the index (into the map's topics)

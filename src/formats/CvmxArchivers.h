@@ -20,7 +20,6 @@ struct TNativeDocumentFile {
 };
 
 constexpr std::string_view kDocumentEntryName = "document/mindmap.xml";
-constexpr std::uint64_t kMaxPictureEntryBytes = 64ull << 20;
 
 // A file is an archive when it starts with the local-header signature of a ZIP entry.
 bool HasZipSignature(std::string_view bytes);
@@ -28,7 +27,8 @@ bool HasZipSignature(std::string_view bytes);
 std::string DecodeBareDocument(std::string_view bytes);
 
 // Reads a native document from a file or from its bytes. Raises ECVException with a clear message when the
-// archive is damaged, holds no document or inflates beyond the limits.
+// archive is damaged, holds no document or inflates beyond the limits. A picture entry that is damaged or larger
+// than kMaxPictureEntryBytes is left out.
 TNativeDocumentFile ReadNativeDocumentFile(const std::string& path, bool withImages = true);
 TNativeDocumentFile ReadNativeDocumentBytes(std::string bytes, bool withImages = true,
                                             const std::string& name = "document");

@@ -4,6 +4,7 @@
 #include "formats/XMLFilers.h"
 #include "layout/NestedNodeLayouters.h"
 #include "platform/CVStrings.h"
+#include "platform/ResourceLimits.h"
 #include "styling/CVStyleManager.h"
 #include "styling/CVStyles.h"
 #include "text/TextWrappers.h"
@@ -26,10 +27,46 @@ std::string TrimLeft(std::string_view s) {
     return std::string(s.substr(start));
 }
 
-[[noreturn]] void RaiseTooManyTopics() {
-    throw ECVException(Format("The outline holds more than %zu topics", kMaxImportedTopics));
-}
+// Walks the lines of a text without copying them, as SplitLines cuts them: CR LF, CR and LF each end a line, and
+// a break at the very end starts no further line. The next CR and LF are found with the library's searches and
+// kept until passed, so that a walk over the whole text is linear.
+class TLineCursor {
+public:
+    explicit TLineCursor(std::string_view text) : FText(text), FNextCR(text.find('\r')), FNextLF(text.find('\n')) {
+        MoveTo(0);
+    }
 
+    bool AtEnd() const { return FStart >= FText.size(); }
+    // Offset of the line's first character in the text.
+    std::size_t Start() const { return FStart; }
+    std::string_view Line() const { return FText.substr(FStart, FEnd - FStart); }
+    // The TAB characters the line starts with.
+    int Indent() const {
+        std::size_t tabs = 0;
+        while (FStart + tabs < FEnd && FText[FStart + tabs] == '\t')
+            ++tabs;
+        return static_cast<int>(std::min<std::size_t>(tabs, 1u << 30));
+    }
+    void Next() { MoveTo(FBreakEnd); }
+
+private:
+    void MoveTo(std::size_t start) {
+        FStart = start;
+        if (FNextCR < start)
+            FNextCR = FText.find('\r', start);
+        if (FNextLF < start)
+            FNextLF = FText.find('\n', start);
+        FEnd = std::min({FNextCR, FNextLF, FText.size()});
+        FBreakEnd = FEnd == FText.size() ? FEnd : FEnd == FNextCR && FEnd + 1 == FNextLF ? FEnd + 2 : FEnd + 1;
+    }
+
+    std::string_view FText;
+    std::size_t FNextCR;
+    std::size_t FNextLF;
+    std::size_t FStart = 0;
+    std::size_t FEnd = 0;
+    std::size_t FBreakEnd = 0; // where the next line starts
+};
 
 std::string Translated(std::string_view key, std::string_view english) {
     return StyleManager().Translate(key, english);
@@ -132,7 +169,7 @@ void THierarchicalImporter::CheckSize(const TXMLElement& root, std::string_view 
         const TXMLElement* child = element->Child(next++);
         if (child->Kind() != xekElement)
             continue;
-        if (child->IsElementNamed(name) && ++count > kMaxImportedTopics)
+        if (child->IsElementNamed(name) && ++count > kMaxTopics)
             RaiseTooManyTopics();
         stack.emplace_back(child, 0);
     }
@@ -152,7 +189,7 @@ void THierarchicalImporter::Read() {
 }
 
 int THierarchicalImporter::AddTopic(int parent) {
-    if (FParents.size() >= kMaxImportedTopics)
+    if (FParents.size() >= kMaxTopics)
         RaiseTooManyTopics();
     NewTopic();
     FParents.push_back(parent);
@@ -360,59 +397,57 @@ std::string FreeMindHtmlText(const std::string& text) {
 // Plain-text importer
 
 TPlainTextImporter::TPlainTextImporter(TMindMap& map, const std::string& text)
-    : TCVMindMapReaderBase(map), FLines(SplitLines(text)) {}
+    : TCVMindMapReaderBase(map), FText(text) {}
 
 void TPlainTextImporter::Read() {
-    const std::size_t count = FLines.size();
-    std::vector<int> indents(count);
-    for (std::size_t i = 0; i < count; ++i) {
-        const std::string& line = FLines[i];
-        std::size_t tabs = 0;
-        while (tabs < line.size() && line[tabs] == '\t')
-            ++tabs;
-        indents[i] = static_cast<int>(std::min<std::size_t>(tabs, 1u << 30));
-    }
-
-    // First the shape: which lines become topics, under which parent, and which line ranges are notes. Only then
-    // are the topics made, so that an outline too large to show is refused at once.
+    const std::string_view text = FText;
+    // First the shape: which lines become topics, under which parent, and which lines are notes. Only then are
+    // the topics made, so that an outline too large to show is refused at once. Lines are walked, never split
+    // into strings: a file of a few hundred megabytes of short lines would take many times its size.
     struct TLineTopic {
-        std::size_t Line;
-        int Parent;                // topic number, -1 for none
-        std::size_t NoteFirst = 0; // the note's lines, NoteFirst .. NoteLast - 1
-        std::size_t NoteLast = 0;
+        std::string_view Line;
+        int Parent;            // topic number, -1 for none
+        bool HasNote = false;  // a "[" ... "]" block followed the line
+        std::string_view Note; // the note's lines with their line breaks
     };
     std::vector<TLineTopic> topics;
     std::vector<int> openPath; // the last topic and its ancestors, by level
     int previousIndent = 0;
-    std::size_t knownOpenUntil = 0; // a "[" before this line finds no "]": a look-ahead ended here unclosed
+    std::size_t knownOpenUntil = 0; // a "[" on a line starting before this offset finds no "]"
     bool anyParent = false;
-    for (std::size_t i = 0; i < count; ++i) {
-        const int indent = indents[i];
-        if (!topics.empty() && indent == previousIndent && i >= knownOpenUntil && Trim(FLines[i]) == "[") {
+    for (TLineCursor line(text); !line.AtEnd(); line.Next()) {
+        const int indent = line.Indent();
+        if (!topics.empty() && indent == previousIndent && line.Start() >= knownOpenUntil && Trim(line.Line()) == "[") {
             // a note block runs to the first "]" at the same indent; another indent on the way ends the search
-            std::size_t j = i + 1;
-            while (j < count && indents[j] == indent && Trim(FLines[j]) != "]")
-                ++j;
-            if (j < count && indents[j] == indent) {
-                topics.back().NoteFirst = i + 1;
-                topics.back().NoteLast = j;
-                i = j;
+            TLineCursor close = line;
+            close.Next();
+            const std::size_t noteStart = close.Start();
+            while (!close.AtEnd() && close.Indent() == indent && Trim(close.Line()) != "]")
+                close.Next();
+            if (!close.AtEnd() && close.Indent() == indent) {
+                topics.back().HasNote = true;
+                topics.back().Note = text.substr(noteStart, close.Start() - noteStart);
+                line = close;
                 continue;
             }
-            // every "[" up to j at this indent would search the same lines in vain
-            knownOpenUntil = j;
+            // every "[" up to there at this indent would search the same lines in vain
+            knownOpenUntil = close.AtEnd() ? text.size() : close.Start();
         }
-        if (topics.size() >= kMaxImportedTopics)
+        if (topics.size() >= kMaxTopics)
             RaiseTooManyTopics();
         // the parent is the nearest earlier topic whose level is below the indent: it lies on the open path
         if (static_cast<std::size_t>(indent) < openPath.size())
             openPath.resize(static_cast<std::size_t>(indent));
         const int parent = openPath.empty() ? -1 : openPath.back();
         anyParent = anyParent || parent >= 0;
-        topics.push_back({i, parent});
+        topics.push_back({line.Line(), parent, false, {}});
         openPath.push_back(static_cast<int>(topics.size()) - 1);
         previousIndent = indent;
     }
+
+    // several top-level lines get one more topic above them
+    if (topics.size() > 1 && !anyParent && topics.size() + 1 > kMaxTopics)
+        RaiseTooManyTopics();
 
     TMindMap& map = Map();
     const int first = map.TopicCount();
@@ -420,13 +455,13 @@ void TPlainTextImporter::Read() {
     parentIndex.reserve(topics.size() + 1);
     for (const TLineTopic& line : topics) {
         TMindMapNode* topic = NewTopic();
-        topic->SetText(NormalizeTopicText(Trim(FLines[line.Line])), tfPlain);
-        if (line.NoteLast > 0) {
+        topic->SetText(NormalizeTopicText(Trim(line.Line)), tfPlain);
+        if (line.HasNote) {
             std::string note;
-            for (std::size_t k = line.NoteFirst; k < line.NoteLast; ++k) {
-                if (k > line.NoteFirst)
+            for (TLineCursor noteLine(line.Note); !noteLine.AtEnd(); noteLine.Next()) {
+                if (noteLine.Start() > 0)
                     note += '\r';
-                note += Trim(FLines[k]);
+                note += Trim(noteLine.Line());
             }
             topic->SetNote(Trim(note), tfPlain);
         }
@@ -514,7 +549,8 @@ std::string TPlainTextExporter::Write(bool selectedBranchesOnly) {
         WriteTopic(*topic, depth);
         FSize += FLines.back().size();
         if (FSize > kMaxOutlineBytes)
-            throw ECVException("The outline is too large to write");
+            throw ECVException(
+                Format("The outline is too large to write: it would be longer than %zu bytes", kMaxOutlineBytes));
         const std::vector<TMindMapNode*>& children = topic->Children();
         for (auto it = children.rbegin(); it != children.rend(); ++it)
             stack.emplace_back(*it, depth + 1);

@@ -20,9 +20,6 @@ struct TImportOptions {
 };
 TImportOptions& ImportOptions();
 
-// Imports with more topics are refused: every imported topic is measured, wrapped and laid out.
-constexpr std::size_t kMaxImportedTopics = 200000;
-
 // The last steps of every import, on the imported map: central themes, the map's style sheet, automatic wrapping
 // of long topics, the import arrangement (stacked strict-horizontal trees) and the import layout options.
 void FinishImport(TMindMap& map);
@@ -43,7 +40,7 @@ protected:
     // A new topic under the imported topic with that number (-1: a central theme); answers its number.
     int AddTopic(int parent);
     TMindMapNode& ImportedTopic(int number) const;
-    // Refuses a document with more elements of that name below the root than an import may make topics.
+    // Refuses a document with more elements of that name below the root than kMaxTopics.
     void CheckSize(const TXMLElement& root, std::string_view name) const;
 
 private:
@@ -93,7 +90,7 @@ public:
     void Read() override;
 
 private:
-    std::vector<std::string> FLines;
+    std::string FText;
 };
 
 // The free texts of a topic as plain texts, trimmed, without the empty ones, in contained order.
@@ -109,9 +106,6 @@ public:
 private:
     void WriteTopic(const TMindMapNode& topic, int depth);
     void WriteBlock(const std::string& indent, const std::string& text, bool trimLines);
-
-    // The indents of a very deep map grow with the square of its depth; past this size the text is refused.
-    static constexpr std::size_t kMaxOutlineBytes = 256u << 20;
 
     std::vector<std::string> FLines;
     std::size_t FSize = 0;

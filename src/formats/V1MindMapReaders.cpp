@@ -199,6 +199,7 @@ void TV1MindMapReader::Read() {
         map.SetViewState(state);
     }
 
+    CheckTopicCount(*diagram, "mindmapsymbol");
     const int first = map.TopicCount();
     std::vector<int> parentIds;
     std::unordered_map<int, int> indexById; // reader id -> topic index, first topic of each id

@@ -4,6 +4,7 @@
 #include "formats/XMLFilers.h"
 #include "platform/CVStrings.h"
 #include "platform/Files.h"
+#include "platform/ResourceLimits.h"
 #include "platform/ZipArchives.h"
 #include "render/DiagramPngs.h"
 #include "styling/CVStyleManager.h"
@@ -17,6 +18,24 @@
 namespace {
 
 constexpr std::string_view kImportStyleSheet = "system.natural-material-colors";
+
+// The pictures of an archive are all decoded when it is opened: their sizes, read from their headers, must fit
+// the document's budget together. Pictures that pass the limit of one picture are skipped when decoded, so they
+// do not count.
+void CheckPicturePixels(const std::vector<TArchiveImage>& images, const std::string& fileName) {
+    std::uint64_t total = 0;
+    for (const TArchiveImage& image : images) {
+        std::uint32_t width = 0;
+        std::uint32_t height = 0;
+        if (!ReadPictureSize(image.Bytes, width, height) || !PictureSizeRefusal(width, height).empty())
+            continue;
+        total += std::uint64_t{width} * height;
+        if (total > kMaxDocumentPicturePixels)
+            throw ECVException(Format("The pictures of %s are too large to open: together they have more than %llu "
+                                      "pixels",
+                                      fileName.c_str(), static_cast<unsigned long long>(kMaxDocumentPicturePixels)));
+    }
+}
 
 // An outline file imported into a scratch map with the import style sheet, as native document text.
 std::string ImportOutline(const std::string& path, TDocumentKind kind) {
@@ -73,6 +92,7 @@ void TViewerMindMapStorage::Load() {
     case dkCvmxOther: {
         TNativeDocumentFile file = ReadNativeDocumentFile(Path(), true);
         FIsArchive = file.IsArchive;
+        CheckPicturePixels(file.Images, ExtractFileName(Path()));
         // a picture that is no usable PNG is skipped: the topics naming it show no picture
         for (const TArchiveImage& image : file.Images)
             FImageStore->AddPng(image.Key, image.Bytes);
@@ -123,6 +143,11 @@ TPicture TViewerMindMapStorage::LoadFullImage(const std::string& key) const {
     std::string bytes;
     if (!archive.Extract("images/" + key + ".png", bytes, kMaxPictureEntryBytes))
         return {};
+    std::uint32_t width = 0;
+    std::uint32_t height = 0;
+    if (ReadPictureSize(bytes, width, height))
+        if (const std::string refusal = PictureSizeRefusal(width, height); !refusal.empty())
+            throw ECVException(Format("The picture %s is too large: %s", key.c_str(), refusal.c_str()));
     TPicture picture = DecodePngPicture(bytes);
     if (!picture)
         throw ECVException(Format("The picture %s cannot be decoded", key.c_str()));

@@ -33,7 +33,8 @@ public:
 
     // Raises "Cannot open unsupported file type" for a path without a known extension, "Unable to import file
     // <name>" when an import gives no document (the importer's own error goes to the application's error
-    // handler first), and the archive's or the file's error when those cannot be read.
+    // handler first), the archive's or the file's error when those cannot be read or pass their limits, and an
+    // error naming kMaxDocumentPicturePixels when the archive's pictures together are larger.
     void Load() override;
     void Unload() override;
     std::string GetDocumentText() const override { return FDocumentText; }
@@ -44,7 +45,7 @@ public:
     void SaveCopyTo(const std::string& destination) override;
 
     // The archive picture "images/<key>.png", decoded; null when the document is no archive or holds no such
-    // picture. A picture that cannot be decoded raises ECVException.
+    // picture. A picture that is too large (the message names the limit) or cannot be decoded raises ECVException.
     TPicture LoadFullImage(const std::string& key) const;
 
 private:

@@ -1,12 +1,17 @@
 #include "formats/XMLFilers.h"
 
 #include "platform/Encodings.h"
+#include "platform/ResourceLimits.h"
 
 #include <gio/gio.h>
+#include <sys/stat.h>
 
 #include <algorithm>
+#include <bit>
 #include <cerrno>
+#include <climits>
 #include <cstdio>
+#include <cstring>
 #include <memory>
 #include <unordered_map>
 #include <vector>
@@ -142,20 +147,31 @@ TByteOrderMark DetectByteOrderMark(std::string_view bytes) {
     return bomNone;
 }
 
+// The whole file, refused past kMaxDocumentFileBytes before more is read; errors name the file by its path.
 std::string ReadFileBytes(const std::string& path) {
-    const auto raise = [&path](int error) {
-        throw ECVException(Format("Cannot read file \"%s\": %s", path.c_str(), g_strerror(error)));
+    const auto raise = [&path](const char* reason) {
+        throw ECVException(Format("Cannot read file \"%s\": %s", path.c_str(), reason));
     };
+    const auto tooLarge =
+        Format("the file is larger than %llu bytes", static_cast<unsigned long long>(kMaxDocumentFileBytes));
     std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path.c_str(), "rb"), &std::fclose);
     if (!file)
-        raise(errno);
+        raise(g_strerror(errno));
+    struct stat info {};
+    if (fstat(fileno(file.get()), &info) == 0 && S_ISREG(info.st_mode)) {
+        if (static_cast<std::uint64_t>(info.st_size) > kMaxDocumentFileBytes)
+            raise(tooLarge.c_str());
+    }
     std::string bytes;
     char buffer[65536];
     std::size_t count = 0;
-    while ((count = std::fread(buffer, 1, sizeof buffer, file.get())) > 0)
+    while ((count = std::fread(buffer, 1, sizeof buffer, file.get())) > 0) {
+        if (bytes.size() + count > kMaxDocumentFileBytes)
+            raise(tooLarge.c_str());
         bytes.append(buffer, count);
+    }
     if (std::ferror(file.get()))
-        raise(errno);
+        raise(g_strerror(errno));
     return bytes;
 }
 
@@ -245,18 +261,25 @@ TXMLTokenKind TXMLParser::NextToken() {
         end = endAfter("?>", 2, "Unterminated element");
         FKind = xtkInstruction;
     } else {
-        // Only double quotes hide a ">": one inside a single-quoted value ends the tag.
-        bool quoted = false;
+        // Only double quotes hide a ">": one inside a single-quoted value ends the tag. Quotes and brackets are
+        // found with the library's searches, a quote only before the next ">", and that ">" is looked for again
+        // only once it has been passed: a huge tag is scanned quickly, and every byte once.
         std::size_t i = FPos + 1;
-        for (; i < FText.size(); ++i) {
-            if (FText[i] == '"')
-                quoted = !quoted;
-            else if (FText[i] == '>' && !quoted)
+        std::size_t bracket = FText.find('>', i);
+        for (;;) {
+            if (bracket == std::string_view::npos)
+                RaiseError("Unterminated element");
+            const std::size_t quote = FText.substr(0, bracket).find('"', i);
+            if (quote == std::string_view::npos)
                 break;
+            const std::size_t closing = FText.find('"', quote + 1);
+            if (closing == std::string_view::npos)
+                RaiseError("Unterminated element");
+            i = closing + 1;
+            if (bracket < i)
+                bracket = FText.find('>', i);
         }
-        if (i >= FText.size())
-            RaiseError("Unterminated element");
-        end = i + 1;
+        end = bracket + 1;
         const std::string_view token = FText.substr(FPos, end - FPos);
         if (token[token.size() - 2] == '/')
             FKind = xtkEmptyTag;
@@ -266,6 +289,15 @@ TXMLTokenKind TXMLParser::NextToken() {
             FKind = xtkStartTag;
     }
     FPos = end;
+    // Whatever the tree keeps of a token is limited, so that a huge one is refused before it is copied (the
+    // values and names inside tags are checked when the tag is parsed).
+    const char* what = FKind == xtkText || FKind == xtkCData ? "Text"
+                       : FKind == xtkInstruction             ? "Instruction"
+                       : FKind == xtkDTD                     ? "DTD"
+                                                             : nullptr;
+    const std::size_t kept = FKind == xtkCData ? Content().size() : end - FTokenStart;
+    if (what && kept > kMaxXMLValueBytes)
+        RaiseError(Format("%s longer than %zu bytes", what, kMaxXMLValueBytes));
     return FKind;
 }
 
@@ -316,7 +348,7 @@ std::string TXMLParser::TokenText() const {
     }
 }
 
-std::string TXMLParser::ParseTag(TXMLAttributes& attributes) const {
+std::string TXMLParser::ParseTag(TXMLAttributes& attributes, std::size_t maxAttributes) const {
     attributes.Clear();
     const std::string_view s = Content();
     std::string name;
@@ -334,6 +366,8 @@ std::string TXMLParser::ParseTag(TXMLAttributes& attributes) const {
             const std::size_t close = s.find(c, i + 1);
             if (close == std::string_view::npos)
                 RaiseError("Unterminated value string");
+            if (close - i - 1 > kMaxXMLValueBytes)
+                RaiseError(Format("Attribute value longer than %zu bytes", kMaxXMLValueBytes));
             attributes.SetValue(pending, DecodeEntities(s.substr(i + 1, close - i - 1)));
             pending = -1;
             i = close + 1;
@@ -347,10 +381,14 @@ std::string TXMLParser::ParseTag(TXMLAttributes& attributes) const {
             while (i < s.size() && !IsBlank(s[i]) && s[i] != '=')
                 ++i;
             const std::string_view item = s.substr(start, i - start);
+            if (item.size() > kMaxXMLValueBytes)
+                RaiseError(Format("Name longer than %zu bytes", kMaxXMLValueBytes));
             if (!haveName) {
                 name = item;
                 haveName = true;
             } else {
+                if (static_cast<std::size_t>(attributes.Count()) >= maxAttributes)
+                    RaiseError(Format("Document holds more than %zu elements, attributes and texts", kMaxXMLNodes));
                 pending = index.Enter(attributes, item);
             }
         }
@@ -371,20 +409,38 @@ std::string TXMLParser::EndTagName() const {
 
 void TXMLParser::LineAndColumn(std::size_t offset, int& line, int& column) const {
     offset = std::min(offset, FText.size());
+    const std::string_view text = FText.substr(0, offset);
+    // An error may stand at the end of a huge document: line breaks are found with the library's searches, and
+    // the code points of the last line are counted eight bytes at a time.
     line = 1;
     std::size_t lineStart = 0;
-    for (std::size_t i = 0; i < offset; ++i) {
-        if (FText[i] == '\r' || FText[i] == '\n') {
-            if (FText[i] == '\r' && i + 1 < offset && FText[i + 1] == '\n')
-                ++i;
-            ++line;
-            lineStart = i + 1;
-        }
+    std::size_t cr = text.find('\r');
+    std::size_t lf = text.find('\n');
+    while (cr != std::string_view::npos || lf != std::string_view::npos) {
+        const std::size_t at = std::min(cr, lf);
+        std::size_t next = at + 1;
+        if (at == cr && next == lf)
+            ++next; // CR LF ends one line
+        ++line;
+        lineStart = next;
+        if (cr != std::string_view::npos && cr < next)
+            cr = text.find('\r', next);
+        if (lf != std::string_view::npos && lf < next)
+            lf = text.find('\n', next);
     }
-    column = 1;
-    for (std::size_t i = lineStart; i < offset; ++i)
-        if ((static_cast<unsigned char>(FText[i]) & 0xC0) != 0x80) // continuation bytes belong to a code point
-            ++column;
+    // continuation bytes (10xxxxxx) belong to the code point before them
+    constexpr std::uint64_t kHighBits = 0x8080808080808080ull;
+    std::size_t count = 0;
+    std::size_t i = lineStart;
+    for (; offset - i >= 8; i += 8) {
+        std::uint64_t word = 0;
+        std::memcpy(&word, text.data() + i, sizeof word);
+        count += 8 - static_cast<std::size_t>(std::popcount(word & ~(word << 1) & kHighBits));
+    }
+    for (; i < offset; ++i)
+        if ((static_cast<unsigned char>(text[i]) & 0xC0) != 0x80)
+            ++count;
+    column = static_cast<int>(std::min<std::size_t>(count + 1, INT_MAX));
 }
 
 void TXMLParser::RaiseError(const std::string& reason) const {
@@ -423,6 +479,13 @@ void TXMLReader::Read(std::string_view text) {
     TXMLParser parser(text);
     TXMLElement* current = &FDocument;
     int depth = 0;
+    // elements, attributes and texts of the tree: each costs about a hundred bytes, whatever few bytes it took
+    std::size_t nodes = 0;
+    const auto countNode = [&](std::size_t count) {
+        nodes += count;
+        if (nodes > kMaxXMLNodes)
+            parser.RaiseError(Format("Document holds more than %zu elements, attributes and texts", kMaxXMLNodes));
+    };
     for (;;) {
         switch (parser.NextToken()) {
         case xtkEnd:
@@ -432,9 +495,11 @@ void TXMLReader::Read(std::string_view text) {
         case xtkStartTag:
         case xtkEmptyTag: {
             if (depth >= kMaxXMLNesting)
-                parser.RaiseError("Elements nested too deeply");
+                parser.RaiseError(Format("Elements nested deeper than %d levels", kMaxXMLNesting));
+            countNode(1);
             TXMLElement* element = current->AddChild({});
-            element->SetName(parser.ParseTag(element->Attributes()));
+            element->SetName(parser.ParseTag(element->Attributes(), kMaxXMLNodes - nodes));
+            countNode(static_cast<std::size_t>(element->Attributes().Count()));
             if (parser.TokenKind() == xtkStartTag) {
                 current = element;
                 ++depth;
@@ -456,6 +521,7 @@ void TXMLReader::Read(std::string_view text) {
             break;
         case xtkInstruction: {
             // Instructions belong to the document wherever they stand.
+            countNode(1);
             auto node = std::make_unique<TXMLElement>(xekInstruction, "Instruction");
             TXMLElement* instruction = node.get();
             instruction->SetText(std::string(parser.Token()));
@@ -474,9 +540,11 @@ void TXMLReader::Read(std::string_view text) {
         }
         case xtkText:
         case xtkCData:
+            countNode(1);
             current->AddText(TrimCharacterData(parser.TokenText()));
             break;
         case xtkDTD: {
+            countNode(1);
             auto node = std::make_unique<TXMLElement>(xekDTD, "DTD");
             const std::string_view token = parser.Token();
             node->SetText(std::string(token));
@@ -547,14 +615,29 @@ void TXMLWriter::AppendIndent(int depth) {
 }
 
 // The tag's opening "<name attributes" (without its closing bracket).
+void TXMLWriter::AppendName(std::string_view name, bool elementName) {
+    // The reader takes any run of characters for a name, quotes and ">" too, but a tag's end is found by pairing
+    // the double quotes before the first ">" outside them: written as they are, such names end the tag or hide
+    // its end. They are written with "_" in those places. An element name that is empty or starts as a comment,
+    // instruction or end tag would not read back as an element; its first character becomes "_" too.
+    const std::size_t start = FOutput.size();
+    FOutput += FPreserveCase || !elementName ? std::string(name) : LowerAscii(name);
+    std::replace_if(FOutput.begin() + static_cast<std::ptrdiff_t>(start), FOutput.end(),
+                    [](char c) { return c == '"' || c == '>'; }, '_');
+    if (elementName && FOutput.size() == start)
+        FOutput += '_';
+    else if (elementName && (FOutput[start] == '!' || FOutput[start] == '?' || FOutput[start] == '/'))
+        FOutput[start] = '_';
+}
+
 void TXMLWriter::AppendTag(const TXMLElement& element, int depth) {
     AppendIndent(depth);
     FOutput += '<';
-    FOutput += FPreserveCase ? element.Name() : LowerAscii(element.Name());
+    AppendName(element.Name(), true);
     const TXMLAttributes& attributes = element.Attributes();
     for (int i = 0; i < attributes.Count(); ++i) {
         FOutput += ' ';
-        FOutput += attributes.Name(i);
+        AppendName(attributes.Name(i), false);
         FOutput += "=\"";
         AppendEscaped(attributes.Value(i), true);
         FOutput += '"';
@@ -563,12 +646,13 @@ void TXMLWriter::AppendTag(const TXMLElement& element, int depth) {
 
 void TXMLWriter::WriteDocument(const TXMLDocument& document) {
     if (document.WriteDeclaration()) {
-        const std::string encoding =
-            document.Encoding().empty() ? std::string() : Format(" encoding=\"%s\"", document.Encoding().c_str());
-        const std::string standalone =
-            document.Standalone().empty() ? std::string() : Format(" standalone=\"%s\"", document.Standalone().c_str());
-        FOutput +=
-            Format("<?xml version=\"%s\"%s%s?>", document.Version().c_str(), encoding.c_str(), standalone.c_str());
+        // the values are escaped as attribute values are: a read declaration may hold quotes
+        FOutput += "<?xml version=\"" + Escape(document.Version(), true) + "\"";
+        if (!document.Encoding().empty())
+            FOutput += " encoding=\"" + Escape(document.Encoding(), true) + "\"";
+        if (!document.Standalone().empty())
+            FOutput += " standalone=\"" + Escape(document.Standalone(), true) + "\"";
+        FOutput += "?>";
         EndLine();
         if (!document.Name().empty()) {
             FOutput += "<!DOCTYPE " + document.Name() + ">";
@@ -641,7 +725,7 @@ void TXMLWriter::WriteNode(const TXMLElement& node, int depth, bool atDocumentLe
             open.pop_back();
             AppendIndent(frame.Depth);
             FOutput += "</";
-            FOutput += FPreserveCase ? frame.Element->Name() : LowerAscii(frame.Element->Name());
+            AppendName(frame.Element->Name(), true);
             FOutput += '>';
             EndLine();
         }

@@ -5,6 +5,7 @@
 
 #include "formats/OXXMLDOM.h"
 #include "platform/CVStrings.h"
+#include "platform/ResourceLimits.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -14,9 +15,6 @@
 // Decodes the five named entities (any case) and numeric character references ("&#65;", "&#x41;") to UTF-8;
 // anything else, an ampersand that starts no reference included, stays as written.
 std::string DecodeEntities(std::string_view text);
-
-// Deeper nesting is refused while reading, so that code walking a read tree recursively stays safe.
-constexpr int kMaxXMLNesting = 1000;
 
 // A syntax error: "Error <reason> in line <line> col <column>".
 class EOXXMLException : public ECVException {
@@ -48,7 +46,8 @@ class TXMLParser {
 public:
     explicit TXMLParser(std::string_view text);
 
-    // Skips characters 1..32 and reads the next token; raises EOXXMLException for a token it cannot finish.
+    // Skips characters 1..32 and reads the next token; raises EOXXMLException for a token it cannot finish, and
+    // for character data, CDATA, an instruction or a DTD longer than kMaxXMLValueBytes.
     TXMLTokenKind NextToken();
     TXMLTokenKind TokenKind() const { return FKind; }
     // The raw token, delimiters included.
@@ -56,8 +55,9 @@ public:
     // Character data and CDATA: the entity-decoded text (not trimmed); comment: its content; else the raw token.
     std::string TokenText() const;
     // Start tags, empty-element tags and instructions: returns the tag name and fills `attributes` (cleared
-    // first). A repeated attribute keeps its first position and takes the later value.
-    std::string ParseTag(TXMLAttributes& attributes) const;
+    // first). A repeated attribute keeps its first position and takes the later value. A name or value longer
+    // than kMaxXMLValueBytes, or more than maxAttributes attributes, raise EOXXMLException before they are copied.
+    std::string ParseTag(TXMLAttributes& attributes, std::size_t maxAttributes = kMaxXMLNodes) const;
     // End tags: the name after "</".
     std::string EndTagName() const;
 
@@ -81,7 +81,9 @@ private:
 class TXMLReader {
 public:
     explicit TXMLReader(TXMLDocument& document) : FDocument(document) {}
-    // Clears the document and reads `text` into it. On a syntax error the partly built tree stays.
+    // Clears the document and reads `text` into it. On a syntax error the partly built tree stays. Elements nested
+    // deeper than kMaxXMLNesting and more than kMaxXMLNodes elements, attributes and texts are syntax errors that
+    // name the limit.
     void Read(std::string_view text);
 
 private:
@@ -106,6 +108,7 @@ public:
 private:
     void WriteNode(const TXMLElement& node, int depth, bool atDocumentLevel);
     void AppendIndent(int depth);
+    void AppendName(std::string_view name, bool elementName);
     void AppendTag(const TXMLElement& element, int depth);
     void AppendEscaped(std::string_view text, bool attributeValue);
     void EndLine() { FOutput += "\r\n"; }
@@ -135,8 +138,8 @@ public:
 std::string DecodeFileBytes(std::string_view bytes);
 
 // A file's text for the importer of a document kind: without a byte-order mark an OPML file (kind 7) whose
-// declaration names UTF-8, and every FreeMind file (kind 8), is read as UTF-8. A file that cannot be read
-// raises ECVException naming it.
+// declaration names UTF-8, and every FreeMind file (kind 8), is read as UTF-8. A file that cannot be read or is
+// larger than kMaxDocumentFileBytes raises ECVException naming it.
 std::string ReadTextFile(const std::string& path, int kind);
 
 // True when the text starts with an XML declaration followed (after comments or a DOCTYPE) by an "opml" tag.

@@ -106,11 +106,22 @@ bool TZipArchive::Extract(std::string_view name, std::string& bytes, std::uint64
         if (got == 0)
             break;
         const auto size = static_cast<std::uint64_t>(got);
-        if (bytes.size() + size > limit || FTotalExtracted + size > FTotalLimit) {
+        if (FTotalExtracted + size > FTotalLimit) {
             zip_fclose(file);
             bytes.clear();
-            throw EZipError(
-                Format("The entry %s of the archive %s is too large to open", entryName.c_str(), FDisplayName.c_str()));
+            throw EZipLimitError(
+                Format("The archive %s is too large to open: it inflates to more than %llu bytes in all",
+                       FDisplayName.c_str(), static_cast<unsigned long long>(FTotalLimit)),
+                true);
+        }
+        if (bytes.size() + size > limit) {
+            zip_fclose(file);
+            bytes.clear();
+            throw EZipLimitError(Format("The entry %s of the archive %s is too large to open: it inflates to more "
+                                        "than %llu bytes",
+                                        entryName.c_str(), FDisplayName.c_str(),
+                                        static_cast<unsigned long long>(limit)),
+                                 false);
         }
         bytes.append(buffer, static_cast<std::size_t>(size));
         FTotalExtracted += size;

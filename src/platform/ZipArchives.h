@@ -4,6 +4,7 @@
 // archive declares are not trusted: the bytes actually inflated are counted and capped.
 
 #include "platform/CVStrings.h"
+#include "platform/ResourceLimits.h"
 
 #include <cstdint>
 #include <memory>
@@ -18,6 +19,17 @@ public:
     using ECVException::ECVException;
 };
 
+// An entry, or the archive as a whole, inflates past its limit; the message names the limit.
+class EZipLimitError : public EZipError {
+public:
+    EZipLimitError(const std::string& message, bool wholeArchive) : EZipError(message), FWholeArchive(wholeArchive) {}
+    // True when the archive's total limit was passed, false when the entry's own.
+    bool WholeArchive() const { return FWholeArchive; }
+
+private:
+    bool FWholeArchive;
+};
+
 struct TZipEntry {
     std::string StoredName; // as stored, e.g. "images/ab12.png"
     std::string Folder;     // "images" (no trailing separator; "\\" and "/" kept as stored)
@@ -26,9 +38,6 @@ struct TZipEntry {
 
 class TZipArchive {
 public:
-    static constexpr std::uint64_t kDefaultEntryLimit = 256ull << 20;  // one entry
-    static constexpr std::uint64_t kDefaultTotalLimit = 1024ull << 20; // everything extracted from one archive
-
     // Opens a file read-only; raises EZipError when it is missing or no readable archive.
     explicit TZipArchive(const std::string& path);
     // Opens an archive held in memory.
@@ -38,9 +47,9 @@ public:
     ~TZipArchive();
 
     // Extracts the entry with that stored name ("/" and "\\" match each other, case is ignored when no exact
-    // match exists). Answers false when there is no such entry; raises EZipError when the entry is damaged or
-    // inflates to more than the limit.
-    bool Extract(std::string_view name, std::string& bytes, std::uint64_t limit = kDefaultEntryLimit);
+    // match exists). Answers false when there is no such entry; raises EZipError when the entry is damaged and
+    // EZipLimitError when it inflates to more than the limit or the archive to more than its total limit.
+    bool Extract(std::string_view name, std::string& bytes, std::uint64_t limit = kMaxArchiveEntryBytes);
     // Every file entry whose name ends in the extension (".png"), case ignored.
     std::vector<TZipEntry> ListEntries(std::string_view extension) const;
 
@@ -54,6 +63,6 @@ private:
     zip* FArchive = nullptr; // owned
     std::string FDisplayName;
     std::string FBytes; // the archive itself when opened from memory
-    std::uint64_t FTotalLimit = kDefaultTotalLimit;
+    std::uint64_t FTotalLimit = kMaxArchiveTotalBytes;
     std::uint64_t FTotalExtracted = 0;
 };

@@ -1,6 +1,7 @@
 #include "render/DiagramPngs.h"
 
 #include "platform/Files.h"
+#include "platform/ResourceLimits.h"
 
 #include <algorithm>
 #include <csetjmp>
@@ -46,6 +47,7 @@ int GScreenPixelsPerInch = 96;
 struct TJpegError {
     jpeg_error_mgr Manager;
     std::jmp_buf Jump;
+    volatile bool TooManyScans = false; // set before the jump, read after it
 };
 
 [[noreturn]] void JpegErrorExit(j_common_ptr info) {
@@ -53,6 +55,36 @@ struct TJpegError {
 }
 
 void JpegIgnoreMessage(j_common_ptr) {}
+
+// Every scan of a progressive JPEG passes over the whole picture once more: a file of many small scans would
+// keep the decoder busy for minutes.
+void JpegLimitScans(j_common_ptr info) {
+    if (info->is_decompressor && reinterpret_cast<j_decompress_ptr>(info)->input_scan_number > kMaxJpegScans) {
+        reinterpret_cast<TJpegError*>(info->err)->TooManyScans = true;
+        JpegErrorExit(info);
+    }
+}
+
+// The frame size from libjpeg's own reading of the header; no pixel buffer is made. Only plain C objects live
+// here (see DecodeJpegSurface).
+bool ReadJpegSize(const unsigned char* data, unsigned long size, std::uint32_t& width, std::uint32_t& height) {
+    jpeg_decompress_struct info;
+    TJpegError error;
+    info.err = jpeg_std_error(&error.Manager);
+    error.Manager.error_exit = &JpegErrorExit;
+    error.Manager.output_message = &JpegIgnoreMessage;
+    if (setjmp(error.Jump)) {
+        jpeg_destroy_decompress(&info);
+        return false;
+    }
+    jpeg_create_decompress(&info);
+    jpeg_mem_src(&info, data, size);
+    jpeg_read_header(&info, TRUE);
+    width = info.image_width;
+    height = info.image_height;
+    jpeg_destroy_decompress(&info);
+    return true;
+}
 
 void CmykToRgbInPlace(unsigned char* row, JDIMENSION width, bool inverted) {
     for (JDIMENSION x = 0; x < width; ++x) {
@@ -75,25 +107,29 @@ void CmykToRgbInPlace(unsigned char* row, JDIMENSION width, bool inverted) {
 }
 
 // Only plain C objects live in this function, so that the jump back from libjpeg skips no destructor. The
-// caller owns the surface it answers (null on failure).
-cairo_surface_t* DecodeJpegSurface(const unsigned char* data, unsigned long size) {
+// caller owns the surface it answers (null on failure; tooManyScans tells when that was the scan limit).
+cairo_surface_t* DecodeJpegSurface(const unsigned char* data, unsigned long size, bool& tooManyScans) {
     jpeg_decompress_struct info;
     TJpegError error;
+    jpeg_progress_mgr progress;
     cairo_surface_t* volatile surface = nullptr;
     info.err = jpeg_std_error(&error.Manager);
     error.Manager.error_exit = &JpegErrorExit;
     error.Manager.output_message = &JpegIgnoreMessage;
+    progress.progress_monitor = &JpegLimitScans;
     if (setjmp(error.Jump)) {
+        tooManyScans = error.TooManyScans;
         jpeg_destroy_decompress(&info);
         if (surface)
             cairo_surface_destroy(surface);
         return nullptr;
     }
     jpeg_create_decompress(&info);
+    info.progress = &progress;
     jpeg_mem_src(&info, data, size);
     jpeg_read_header(&info, TRUE);
-    if (info.image_width == 0 || info.image_height == 0 || info.image_width > kMaxPictureSide ||
-        info.image_height > kMaxPictureSide) {
+    if (info.image_width == 0 || info.image_height == 0 ||
+        !PictureSizeRefusal(info.image_width, info.image_height).empty()) {
         jpeg_destroy_decompress(&info);
         return nullptr;
     }
@@ -125,14 +161,38 @@ cairo_surface_t* DecodeJpegSurface(const unsigned char* data, unsigned long size
 
 } // namespace
 
+std::string PictureSizeRefusal(std::uint64_t width, std::uint64_t height) {
+    const auto w = static_cast<unsigned long long>(width);
+    const auto h = static_cast<unsigned long long>(height);
+    if (width > kMaxPictureSide || height > kMaxPictureSide)
+        return Format("%llu x %llu pixels, more than %d pixels a side", w, h, kMaxPictureSide);
+    if (width * height > kMaxPicturePixels)
+        return Format("%llu x %llu pixels, more than %llu pixels in all", w, h,
+                      static_cast<unsigned long long>(kMaxPicturePixels));
+    return {};
+}
+
+bool ReadPictureSize(std::string_view bytes, std::uint32_t& width, std::uint32_t& height) {
+    if (IsPngData(bytes)) {
+        // the signature and the IHDR chunk come first
+        if (bytes.size() < 33 || bytes.substr(12, 4) != "IHDR")
+            return false;
+        width = BigEndian32(bytes, 16);
+        height = BigEndian32(bytes, 20);
+        return true;
+    }
+    if (IsJpegData(bytes))
+        return ReadJpegSize(reinterpret_cast<const unsigned char*>(bytes.data()),
+                            static_cast<unsigned long>(bytes.size()), width, height);
+    return false;
+}
+
 TPicture DecodePngPicture(std::string_view bytes) {
-    // The signature and the IHDR chunk come first: the size is checked before the decoder allocates anything.
-    constexpr std::string_view kSignature("\x89PNG\r\n\x1A\n", 8);
-    if (bytes.size() < 33 || bytes.substr(0, 8) != kSignature || bytes.substr(12, 4) != "IHDR")
-        return {};
-    const std::uint32_t width = BigEndian32(bytes, 16);
-    const std::uint32_t height = BigEndian32(bytes, 20);
-    if (width == 0 || height == 0 || width > kMaxPictureSide || height > kMaxPictureSide)
+    // The size is checked from the header before the decoder allocates anything.
+    std::uint32_t width = 0;
+    std::uint32_t height = 0;
+    if (!IsPngData(bytes) || !ReadPictureSize(bytes, width, height) || width == 0 || height == 0 ||
+        !PictureSizeRefusal(width, height).empty())
         return {};
     TPngReader reader{bytes};
     TPicture picture = TPicture::Adopt(cairo_image_surface_create_from_png_stream(&ReadPngBytes, &reader));
@@ -149,11 +209,21 @@ bool IsJpegData(std::string_view bytes) {
     return bytes.size() >= 3 && bytes.substr(0, 3) == "\xFF\xD8\xFF";
 }
 
-TPicture DecodeJpegPicture(std::string_view bytes) {
+namespace {
+
+// A JPEG picture; tooManyScans tells when it was refused for its scans.
+TPicture DecodeJpeg(std::string_view bytes, bool& tooManyScans) {
     if (!IsJpegData(bytes))
         return {};
     return TPicture::Adopt(DecodeJpegSurface(reinterpret_cast<const unsigned char*>(bytes.data()),
-                                             static_cast<unsigned long>(bytes.size())));
+                                             static_cast<unsigned long>(bytes.size()), tooManyScans));
+}
+
+} // namespace
+
+TPicture DecodeJpegPicture(std::string_view bytes) {
+    bool tooManyScans = false;
+    return DecodeJpeg(bytes, tooManyScans);
 }
 
 TPicture DecodePicture(std::string_view bytes) {
@@ -164,11 +234,23 @@ TPicture DecodePicture(std::string_view bytes) {
     return {};
 }
 
-TPicture LoadPictureFile(const std::string& path) {
-    TPicture picture = DecodePicture(ReadFileBytes(path, kMaxPictureFileBytes));
+TPicture DecodeNamedPicture(std::string_view bytes, const std::string& name) {
+    std::uint32_t width = 0;
+    std::uint32_t height = 0;
+    if (ReadPictureSize(bytes, width, height))
+        if (const std::string refusal = PictureSizeRefusal(width, height); !refusal.empty())
+            throw ECVException(Format("The picture %s is too large: %s", name.c_str(), refusal.c_str()));
+    bool tooManyScans = false;
+    TPicture picture = IsJpegData(bytes) ? DecodeJpeg(bytes, tooManyScans) : DecodePicture(bytes);
+    if (tooManyScans)
+        throw ECVException(Format("The picture %s has more than %d scans", name.c_str(), kMaxJpegScans));
     if (!picture)
-        throw ECVException(Format("Unsupported picture format: %s", ExtractFileName(path).c_str()));
+        throw ECVException(Format("Unsupported picture format: %s", name.c_str()));
     return picture;
+}
+
+TPicture LoadPictureFile(const std::string& path) {
+    return DecodeNamedPicture(ReadFileBytes(path, kMaxPictureFileBytes), ExtractFileName(path));
 }
 
 std::string EncodePngPicture(const TPicture& picture) {
@@ -180,7 +262,8 @@ std::string EncodePngPicture(const TPicture& picture) {
 }
 
 TPicture NewPicture(int width, int height, cairo_format_t format) {
-    if (width <= 0 || height <= 0 || width > kMaxPictureSide || height > kMaxPictureSide)
+    if (width <= 0 || height <= 0 ||
+        !PictureSizeRefusal(static_cast<std::uint64_t>(width), static_cast<std::uint64_t>(height)).empty())
         return {};
     TPicture picture = TPicture::Adopt(cairo_image_surface_create(format, width, height));
     if (cairo_surface_status(picture.Surface()) != CAIRO_STATUS_SUCCESS)

@@ -4,6 +4,7 @@
 // compiled into its resources, and lists of equally sized pictures for pickers and toolbars.
 
 #include "platform/CVStrings.h"
+#include "platform/ResourceLimits.h"
 #include "render/CairoHandles.h"
 
 #include <cstddef>
@@ -12,26 +13,33 @@
 #include <string_view>
 #include <vector>
 
-// Pictures larger than this on either side are refused before anything is allocated.
-constexpr int kMaxPictureSide = 16384;
-
-// Decodes PNG bytes; answers an empty picture when the bytes are no usable PNG or the picture is too large.
+// Decodes PNG bytes; answers an empty picture when the bytes are no usable PNG or the picture is larger than
+// kMaxPictureSide or kMaxPicturePixels (checked from the header, before anything is allocated).
 TPicture DecodePngPicture(std::string_view bytes);
 // The picture as PNG bytes; empty when it cannot be written.
 std::string EncodePngPicture(const TPicture& picture);
 // Decodes JPEG bytes into a 24-bit picture (grey, colour and CMYK pictures); answers an empty picture when the
-// bytes are no usable JPEG or the picture is too large. Damaged scan data gives what could be decoded.
+// bytes are no usable JPEG, the picture is too large (checked from the header, as for PNG) or it has more than
+// kMaxJpegScans scans. Damaged scan data gives what could be decoded.
 TPicture DecodeJpegPicture(std::string_view bytes);
 bool IsPngData(std::string_view bytes);
 bool IsJpegData(std::string_view bytes);
-// Files larger than this are not read as pictures.
-constexpr std::uint64_t kMaxPictureFileBytes = 256ull << 20;
 // Decodes PNG or JPEG bytes, told apart by their contents; empty when they are neither or cannot be decoded.
 TPicture DecodePicture(std::string_view bytes);
-// Loads a PNG or JPEG file, told apart by its contents. Raises ECVException when the file cannot be read or
-// holds no picture this loader decodes.
+// The width and height a PNG or JPEG header states, read without decoding the picture; false when the bytes
+// are neither or their header cannot be read.
+bool ReadPictureSize(std::string_view bytes, std::uint32_t& width, std::uint32_t& height);
+// Why a picture of that size is not decoded, naming the limit it passes ("100000 x 100000 pixels, more than 16384
+// pixels a side"); empty when it is within the limits.
+std::string PictureSizeRefusal(std::uint64_t width, std::uint64_t height);
+// Decodes the PNG or JPEG bytes of a picture called `name`. Raises ECVException "The picture <name> is too large:
+// <why>" when its header states a size beyond the limits, "The picture <name> has more than <kMaxJpegScans> scans"
+// for such a JPEG, and "Unsupported picture format: <name>" when the bytes cannot be decoded otherwise.
+TPicture DecodeNamedPicture(std::string_view bytes, const std::string& name);
+// Loads a PNG or JPEG file, told apart by its contents. Raises ECVException when the file cannot be read, is
+// larger than kMaxPictureFileBytes or holds no picture this loader decodes (see DecodeNamedPicture).
 TPicture LoadPictureFile(const std::string& path);
-// A new, cleared 32-bit image surface; empty when a side is not positive or too large.
+// A new, cleared 32-bit image surface; empty when a side is not positive or the size passes the picture limits.
 TPicture NewPicture(int width, int height, cairo_format_t format = CAIRO_FORMAT_ARGB32);
 
 // A program resource that does not exist.

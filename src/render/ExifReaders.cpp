@@ -2,6 +2,7 @@
 
 #include "platform/CVStrings.h"
 #include "platform/Files.h"
+#include "platform/ResourceLimits.h"
 #include "render/DiagramPngs.h"
 
 #include <algorithm>
@@ -189,9 +190,7 @@ TPicture OrientPicture(const TPicture& picture, int exifOrientation, int width, 
 
 TPicture LoadOrientedPicture(const std::string& fileName, int maxSide) {
     const std::string bytes = ReadFileBytes(fileName, kMaxPictureFileBytes);
-    TPicture picture = DecodePicture(bytes);
-    if (!picture)
-        throw ECVException(Format("Unsupported picture format: %s", ExtractFileName(fileName).c_str()));
+    TPicture picture = DecodeNamedPicture(bytes, ExtractFileName(fileName));
     const int orientation = IsJpegData(bytes) ? TExifReader::ExifOrientationOf(bytes) : 0;
     if (orientation <= 1)
         return picture;

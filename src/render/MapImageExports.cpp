@@ -2,6 +2,7 @@
 
 #include "model/CVMindMaps.h"
 #include "platform/CVStrings.h"
+#include "platform/ResourceLimits.h"
 #include "render/CvMindMapPainter.h"
 #include "render/OXCairoUtils.h"
 #include "styling/Patterns.h"

@@ -4,6 +4,7 @@
 // "Copy as Image" puts on the clipboard and what the command line writes as PNG.
 
 #include "platform/CVStrings.h"
+#include "platform/ResourceLimits.h"
 #include "render/CairoHandles.h"
 #include "render/Float2D.h"
 
@@ -20,10 +21,6 @@ class EImageTooLarge : public ECVException {
 public:
     using ECVException::ECVException;
 };
-
-// Largest picture we make: cairo's side limit and a total that keeps the memory use sane (400 megapixels).
-constexpr int kMaxImageSide = 32767;
-constexpr double kMaxImagePixels = 400e6;
 
 // The area a picture covers: the content bounds grown by 30 map units on every side.
 TFloatRect ExportArea(const TFloatRect& bounds);

@@ -163,10 +163,15 @@ int TPalettizedColorScheme::ChooseBranchIndex(const TMindMapNode& centralTheme) 
     if (count <= 1)
         return 0;
     std::vector<bool> taken(static_cast<std::size_t>(count), false);
+    // the scan ends once every entry is seen taken, so that handing out entries to many branches stays linear
+    int free = count - 1;
     for (const TMindMapNode* child : centralTheme.Children()) {
         const int entry = child->PaletteIndex() - 1;
-        if (entry >= 1 && entry < count)
+        if (entry >= 1 && entry < count && !taken[static_cast<std::size_t>(entry)]) {
             taken[static_cast<std::size_t>(entry)] = true;
+            if (--free == 0)
+                break;
+        }
     }
     for (int entry = 1; entry < count; ++entry)
         if (!taken[static_cast<std::size_t>(entry)])

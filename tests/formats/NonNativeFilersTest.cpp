@@ -4,6 +4,7 @@
 #include "formats/XMLFilers.h"
 #include "layout/NestedNodeLayouters.h"
 #include "platform/CVStrings.h"
+#include "platform/ResourceLimits.h"
 #include "styling/CVStyleManager.h"
 #include "styling/CVStyles.h"
 
@@ -196,12 +197,12 @@ TEST(TPlainTextImporter, ManyUnclosedBlocksAndDeepJumpsStayOrdinaryLines) {
 
 TEST(TPlainTextImporter, TooManyTopicsFailCleanly) {
     std::string text;
-    text.reserve((kMaxImportedTopics + 1) * 2);
-    for (std::size_t i = 0; i <= kMaxImportedTopics; ++i)
+    text.reserve((kMaxTopics + 1) * 2);
+    for (std::size_t i = 0; i <= kMaxTopics; ++i)
         text += "x\n";
     TMindMap map;
     EXPECT_THAT([&] { map.LoadFromText(text, "", true, dkText); },
-                testing::ThrowsMessage<ECVException>(testing::HasSubstr("more than 200000 topics")));
+                testing::ThrowsMessage<ECVException>(testing::HasSubstr("The document holds more than 500000 topics")));
     EXPECT_FALSE(map.HasDocument());
     EXPECT_EQ(map.TopicCount(), 0);
 }
@@ -337,15 +338,15 @@ TEST(TFreeMindImporter, BrokenDocumentsFailWithTheirMessage) {
     for (int i = 0; i < 100000; ++i)
         deep += "<node>";
     EXPECT_THAT([&] { map.LoadFromText(deep, "", true, dkFreeMind); },
-                testing::ThrowsMessage<EOXXMLException>(testing::HasSubstr("nested too deeply")));
+                testing::ThrowsMessage<EOXXMLException>(testing::HasSubstr("nested deeper than 1000 levels")));
     EXPECT_FALSE(map.HasDocument());
     // more nodes than an import may show are refused before any topic is made
     std::string wide = "<map>";
-    for (std::size_t i = 0; i <= kMaxImportedTopics; ++i)
+    for (std::size_t i = 0; i <= kMaxTopics; ++i)
         wide += "<node/>";
     wide += "</map>";
     EXPECT_THAT([&] { map.LoadFromText(wide, "", true, dkFreeMind); },
-                testing::ThrowsMessage<ECVException>(testing::HasSubstr("more than 200000 topics")));
+                testing::ThrowsMessage<ECVException>(testing::HasSubstr("The document holds more than 500000 topics")));
     EXPECT_EQ(map.TopicCount(), 0);
 }
 

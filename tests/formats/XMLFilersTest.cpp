@@ -1,5 +1,7 @@
 #include "formats/XMLFilers.h"
 
+#include "platform/ResourceLimits.h"
+
 #include "TestSupport.h"
 
 #include <gio/gio.h>
@@ -338,7 +340,8 @@ TEST(TXMLElement, DeepTreesAreWrittenAndFreedWithoutRecursion) {
     EXPECT_EQ("<e last=\"1\"/>\r\n</e>\r\n", text.substr(std::string::size_type(kDepth - 1) * 5, 21));
 
     // the reader refuses such a text, and a deep chain of its own goes too
-    EXPECT_THAT(ReadError(text), testing::StartsWith("Error Elements nested too deeply in line 1001 col 4"));
+    EXPECT_THAT(ReadError(text),
+                testing::StartsWith("Error Elements nested deeper than 1000 levels in line 1001 col 4"));
     std::unique_ptr<TXMLElement> chain = document->ExtractChild(0);
     document.reset();
     chain.reset();
@@ -562,8 +565,8 @@ TEST(TXMLFiler, SyntaxErrorsNameTheErrorAndItsPlace) {
         {"<?xml version=\"1.0?><a/>", "Error Unterminated value string in line 1 col 21"},
         {"<!DOCTYPE x", "Error Unterminated DTD in line 1 col 1"},
         {"<a/>\n<!DOCTYPE x [ <!ENTITY y 'z'>", "Error Unterminated internal DTD in line 2 col 1"},
-        {Repeat("<e>", kMaxXMLNesting + 1), "Error Elements nested too deeply in line 1 col 3004"},
-        {Repeat("<e>", kMaxXMLNesting) + "<e/>", "Error Elements nested too deeply in line 1 col 3005"},
+        {Repeat("<e>", kMaxXMLNesting + 1), "Error Elements nested deeper than 1000 levels in line 1 col 3004"},
+        {Repeat("<e>", kMaxXMLNesting) + "<e/>", "Error Elements nested deeper than 1000 levels in line 1 col 3005"},
     };
     for (const TCase& c : cases) {
         SCOPED_TRACE(c.Xml.substr(0, 40));
