@@ -618,8 +618,9 @@ void TXMLWriter::AppendIndent(int depth) {
 void TXMLWriter::AppendName(std::string_view name, bool elementName) {
     // The reader takes any run of characters for a name, quotes and ">" too, but a tag's end is found by pairing
     // the double quotes before the first ">" outside them: written as they are, such names end the tag or hide
-    // its end. They are written with "_" in those places. An element name that is empty or starts as a comment,
-    // instruction or end tag would not read back as an element; its first character becomes "_" too.
+    // its end. They are written with "_" in those places. An element name that is empty, starts as a comment,
+    // instruction or end tag or ends in "/" (its tags would read as an empty-element tag) would not read back as
+    // that element; "_" takes the place of the character at fault.
     const std::size_t start = FOutput.size();
     FOutput += FPreserveCase || !elementName ? std::string(name) : LowerAscii(name);
     std::replace_if(FOutput.begin() + static_cast<std::ptrdiff_t>(start), FOutput.end(),
@@ -628,6 +629,8 @@ void TXMLWriter::AppendName(std::string_view name, bool elementName) {
         FOutput += '_';
     else if (elementName && (FOutput[start] == '!' || FOutput[start] == '?' || FOutput[start] == '/'))
         FOutput[start] = '_';
+    if (elementName && FOutput.back() == '/')
+        FOutput.back() = '_';
 }
 
 void TXMLWriter::AppendTag(const TXMLElement& element, int depth) {

@@ -61,6 +61,7 @@ TEST(FuzzFindings, NamesThatWouldBreakATagAreWrittenWithUnderscores) {
         {R"(<a"b" c="1"><d/></a"b">)", "c=1 ", "<a_b_ c=\"1\">\r\n\t<d/>\r\n</a_b_>\r\n"},
         {"<\x1E!/>", "", "<_/>\r\n"},
         {"<\x1E?><\x1E/></\x1E?>", "", "<_>\r\n\t<_/>\r\n</_>\r\n"},
+        {"<</\x08" "c>s</</\x08>", "c= ", "<<_ c=\"\">\r\ns\r\n</<_>\r\n"},
     };
     for (const TCase& c : cases) {
         SCOPED_TRACE(c.Text);
