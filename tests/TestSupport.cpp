@@ -266,7 +266,7 @@ bool SetZipClaimedSizes(std::string& zip, const std::string& name, std::uint32_t
     return false;
 }
 
-std::string MakeJpeg(int width, int height, bool progressive) {
+std::string EncodeJpeg(int width, int height, const TColourAt& colourAt, int quality, bool progressive) {
     jpeg_compress_struct info;
     jpeg_error_mgr error;
     info.err = jpeg_std_error(&error);
@@ -279,12 +279,19 @@ std::string MakeJpeg(int width, int height, bool progressive) {
     info.input_components = 3;
     info.in_color_space = JCS_RGB;
     jpeg_set_defaults(&info);
-    jpeg_set_quality(&info, 90, TRUE);
+    jpeg_set_quality(&info, quality, TRUE);
+    info.write_JFIF_header = FALSE;
     if (progressive)
         jpeg_simple_progression(&info);
     jpeg_start_compress(&info, TRUE);
-    std::vector<JSAMPLE> row(static_cast<std::size_t>(width) * 3, 128);
+    std::vector<JSAMPLE> row(static_cast<std::size_t>(width) * 3);
     while (info.next_scanline < info.image_height) {
+        for (int x = 0; x < width; ++x) {
+            const std::uint32_t c = colourAt(x, static_cast<int>(info.next_scanline));
+            row[3 * static_cast<std::size_t>(x)] = static_cast<JSAMPLE>(c >> 16);
+            row[3 * static_cast<std::size_t>(x) + 1] = static_cast<JSAMPLE>(c >> 8);
+            row[3 * static_cast<std::size_t>(x) + 2] = static_cast<JSAMPLE>(c);
+        }
         JSAMPROW rows[] = {row.data()};
         jpeg_write_scanlines(&info, rows, 1);
     }
@@ -293,6 +300,10 @@ std::string MakeJpeg(int width, int height, bool progressive) {
     std::string bytes(reinterpret_cast<const char*>(buffer), size);
     std::free(buffer);
     return bytes;
+}
+
+std::string MakeJpeg(int width, int height, bool progressive) {
+    return EncodeJpeg(width, height, [](int, int) { return 0x808080u; }, 90, progressive);
 }
 
 #if defined(__SANITIZE_ADDRESS__)

@@ -9,6 +9,7 @@
 #include <clocale>
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <random>
 #include <string>
 #include <utility>
@@ -39,7 +40,11 @@ bool SetZipClaimedSizes(std::string& zip, const std::string& name, std::uint32_t
 
 // PNG bytes of a picture of that size, filled with one colour.
 std::string MakePng(int width, int height);
-// JPEG bytes of a grey picture of that size (baseline, or progressive with the default scans).
+// JPEG bytes of a picture whose pixels colourAt gives (0xRRGGBB), without any application segment, baseline or
+// progressive with the default scans.
+using TColourAt = std::function<std::uint32_t(int x, int y)>;
+std::string EncodeJpeg(int width, int height, const TColourAt& colourAt, int quality = 95, bool progressive = false);
+// JPEG bytes of a grey picture of that size.
 std::string MakeJpeg(int width, int height, bool progressive = false);
 
 // The largest amount of heap memory allocated, beyond what was allocated when it was made, while it lives. Only

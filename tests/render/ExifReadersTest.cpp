@@ -14,43 +14,6 @@
 
 namespace {
 
-using TColourAt = std::function<std::uint32_t(int x, int y)>; // 0xRRGGBB
-
-// JPEG bytes of a picture, without any application segment.
-std::string EncodeJpeg(int width, int height, const TColourAt& colourAt, int quality = 95) {
-    jpeg_compress_struct info;
-    jpeg_error_mgr error;
-    info.err = jpeg_std_error(&error);
-    jpeg_create_compress(&info);
-    unsigned char* buffer = nullptr;
-    unsigned long size = 0;
-    jpeg_mem_dest(&info, &buffer, &size);
-    info.image_width = static_cast<JDIMENSION>(width);
-    info.image_height = static_cast<JDIMENSION>(height);
-    info.input_components = 3;
-    info.in_color_space = JCS_RGB;
-    jpeg_set_defaults(&info);
-    jpeg_set_quality(&info, quality, TRUE);
-    info.write_JFIF_header = FALSE;
-    jpeg_start_compress(&info, TRUE);
-    std::vector<unsigned char> row(static_cast<std::size_t>(width) * 3);
-    while (info.next_scanline < info.image_height) {
-        for (int x = 0; x < width; ++x) {
-            const std::uint32_t c = colourAt(x, static_cast<int>(info.next_scanline));
-            row[3 * x] = static_cast<unsigned char>(c >> 16);
-            row[3 * x + 1] = static_cast<unsigned char>(c >> 8);
-            row[3 * x + 2] = static_cast<unsigned char>(c);
-        }
-        JSAMPROW pointer = row.data();
-        jpeg_write_scanlines(&info, &pointer, 1);
-    }
-    jpeg_finish_compress(&info);
-    jpeg_destroy_compress(&info);
-    std::string bytes(reinterpret_cast<char*>(buffer), size);
-    std::free(buffer);
-    return bytes;
-}
-
 std::string U16(unsigned value, bool bigEndian) {
     const char hi = static_cast<char>(value >> 8), lo = static_cast<char>(value & 0xFF);
     return bigEndian ? std::string{hi, lo} : std::string{lo, hi};
